@@ -1,0 +1,45 @@
+// Shared plumbing of the kbctl commands: the context each command gets and the error it raises.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace kbctl {
+
+struct CliContext {
+    std::filesystem::path dir;      // the program folder whose files the command reads and writes
+    std::vector<std::string> args;  // the command's own arguments, after its name
+};
+
+// Thrown by a command for a user-facing failure: printed on stderr, exit status 1.
+class CliError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Parses a command-line integer: decimal, or hexadecimal with 0x. Throws CliError naming `what`.
+int64_t ParseIntArg(const std::string& text, const std::string& what);
+
+// The value that follows `--name` in args, or nullptr when the option is absent. Throws when the option
+// is given without a value.
+const std::string* FindOption(const std::vector<std::string>& args, const std::string& name);
+
+// The arguments that are neither options nor option values.
+std::vector<std::string> Positionals(const std::vector<std::string>& args);
+
+void PrintJson(const nlohmann::json& value);
+
+// Commands; each returns the exit status.
+int CmdConfig(const CliContext& ctx);
+int CmdLighting(const CliContext& ctx);
+int CmdRecords(const CliContext& ctx);
+int CmdMacros(const CliContext& ctx);
+int CmdKey(const CliContext& ctx);
+int CmdReport(const CliContext& ctx);
+
+}  // namespace kbctl

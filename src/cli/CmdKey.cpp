@@ -1,0 +1,7 @@
+#include "Cli.h"
+
+namespace kbctl {
+
+int CmdKey(const CliContext&) { throw CliError("not available yet"); }
+
+}  // namespace kbctl

@@ -1,0 +1,7 @@
+#include "Cli.h"
+
+namespace kbctl {
+
+int CmdLighting(const CliContext&) { throw CliError("not available yet"); }
+
+}  // namespace kbctl

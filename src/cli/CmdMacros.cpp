@@ -1,0 +1,7 @@
+#include "Cli.h"
+
+namespace kbctl {
+
+int CmdMacros(const CliContext&) { throw CliError("not available yet"); }
+
+}  // namespace kbctl

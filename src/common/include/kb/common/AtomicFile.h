@@ -1,0 +1,28 @@
+// Whole-file replacement that never leaves a half-written file behind: the bytes go to a temporary file
+// in the same folder, are flushed to disk, and the temporary file is renamed over the target. On any
+// failure the old file stays as it was and the temporary file is removed.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace kb {
+
+struct FileWriteResult {
+    bool ok = false;
+    std::string error;  // why it failed, for logs and messages; empty on success
+};
+
+FileWriteResult WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes);
+
+// Reads a whole file; nullopt-like failure is reported by ok == false (missing, unreadable, too large).
+struct FileReadResult {
+    bool ok = false;
+    std::string bytes;
+    std::string error;
+};
+
+FileReadResult ReadWholeFile(const std::filesystem::path& source, std::size_t maxBytes = 64u << 20);
+
+}  // namespace kb

@@ -1,0 +1,40 @@
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+#include "kb/common/AtomicFile.h"
+
+namespace kb {
+
+FileReadResult ReadWholeFile(const std::filesystem::path& source, std::size_t maxBytes) {
+    FileReadResult result;
+    std::ifstream in(source, std::ios::binary);
+    if (!in) {
+        result.error = "cannot open " + source.string() + ": " + std::strerror(errno);
+        return result;
+    }
+    std::error_code ec;
+    if (std::filesystem::is_directory(source, ec)) {
+        result.error = source.string() + " is a folder";
+        return result;
+    }
+    std::string data;
+    char buffer[65536];
+    while (in) {
+        in.read(buffer, sizeof buffer);
+        data.append(buffer, static_cast<std::size_t>(in.gcount()));
+        if (data.size() > maxBytes) {
+            result.error = source.string() + " is too large";
+            return result;
+        }
+    }
+    if (in.bad()) {
+        result.error = "cannot read " + source.string() + ": " + std::strerror(errno);
+        return result;
+    }
+    result.ok = true;
+    result.bytes = std::move(data);
+    return result;
+}
+
+}  // namespace kb
