@@ -1,0 +1,52 @@
+#include "KbctlRunner.h"
+
+#include <sys/wait.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace kbtest {
+namespace {
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) {
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return q + "'";
+}
+
+std::string Slurp(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+}  // namespace
+
+KbctlResult RunKbctl(const std::vector<std::string>& args) {
+    static int counter = 0;
+    const auto base = std::filesystem::temp_directory_path() /
+                      ("kbctl_run_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
+    std::string cmd = Quote(KBCTL_PATH);
+    for (const std::string& a : args) {
+        cmd += " " + Quote(a);
+    }
+    cmd += " >" + Quote(base.string() + ".out") + " 2>" + Quote(base.string() + ".err") + " </dev/null";
+    KbctlResult r;
+    const int status = std::system(cmd.c_str());
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = Slurp(base.string() + ".out");
+    r.err = Slurp(base.string() + ".err");
+    std::filesystem::remove(base.string() + ".out");
+    std::filesystem::remove(base.string() + ".err");
+    return r;
+}
+
+}  // namespace kbtest
