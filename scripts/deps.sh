@@ -8,6 +8,7 @@ packages=(
     libpugixml-dev nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
     # the Qt application
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
+    fonts-dejavu-core fonts-wqy-microhei xvfb xauth
     # the device layer and the filter daemon
     libudev-dev libevdev-dev umockdev libumockdev-dev
 )
