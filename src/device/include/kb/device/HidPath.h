@@ -16,6 +16,8 @@ struct HidPathIds {
     // defines `interface` as a macro.
     int32_t interfaceNumber = -1;
     int32_t collection = -1;  // top-level collection ("col" field); -1 when the path has none
+
+    friend bool operator==(const HidPathIds&, const HidPathIds&) = default;
 };
 
 struct HidMatch {

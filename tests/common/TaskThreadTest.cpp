@@ -1,0 +1,210 @@
+#include "kb/common/TaskThread.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+namespace kb {
+namespace {
+
+using namespace std::chrono_literals;
+using ::testing::ElementsAre;
+
+// A clock that moves only when the test says so.
+class ManualClock final : public TaskClock {
+  public:
+    TimePoint Now() override { return TimePoint(std::chrono::milliseconds(nowMs_.load())); }
+
+    void WaitUntil(std::condition_variable& cv, std::unique_lock<std::mutex>& lock,
+                   TimePoint deadline) override {
+        {
+            std::lock_guard g(mutex_);
+            cv_ = &cv;
+            waiterMutex_ = lock.mutex();
+            if (Now() >= deadline) {
+                return;
+            }
+        }
+        cv.wait(lock);
+    }
+
+    void Advance(std::chrono::milliseconds by) {
+        std::unique_lock g(mutex_);
+        if (waiterMutex_ == nullptr) {
+            nowMs_ += by.count();
+            return;
+        }
+        std::mutex* waiterMutex = waiterMutex_;
+        std::condition_variable* cv = cv_;
+        g.unlock();
+        {
+            // Moving time under the waiter's lock means the waiter cannot miss it.
+            std::lock_guard w(*waiterMutex);
+            nowMs_ += by.count();
+        }
+        cv->notify_all();
+    }
+
+  private:
+    std::atomic<int64_t> nowMs_{0};
+    std::mutex mutex_;
+    std::condition_variable* cv_ = nullptr;
+    std::mutex* waiterMutex_ = nullptr;
+};
+
+// Polls `done` for up to a few seconds; the timeout only keeps a broken build from hanging.
+template <typename Pred>
+bool Eventually(Pred done) {
+    for (int i = 0; i < 5000; ++i) {
+        if (done()) {
+            return true;
+        }
+        std::this_thread::sleep_for(1ms);
+    }
+    return done();
+}
+
+class Recorder {
+  public:
+    TaskThread::Operation Op() {
+        return [this](int argument) {
+            std::lock_guard g(mutex_);
+            runs_.push_back(argument);
+        };
+    }
+    std::vector<int> Runs() {
+        std::lock_guard g(mutex_);
+        return runs_;
+    }
+    std::size_t Count() { return Runs().size(); }
+
+  private:
+    std::mutex mutex_;
+    std::vector<int> runs_;
+};
+
+TEST(TaskThreadTest, RunsTasksInPostingOrderEachAfterItsDelay) {
+    auto clock = std::make_shared<ManualClock>();
+    Recorder rec;
+    TaskThread tasks(clock);
+    tasks.Post(rec.Op(), 1);
+    tasks.Post(rec.Op(), 2);
+    tasks.Post(rec.Op(), 3, 0ms);
+    EXPECT_TRUE(tasks.Start());
+    EXPECT_FALSE(tasks.Start());  // already running
+
+    ASSERT_TRUE(Eventually([&] { return tasks.PendingCount() == 2; }));  // first task taken, waiting
+    clock->Advance(1999ms);
+    std::this_thread::sleep_for(5ms);
+    EXPECT_EQ(rec.Count(), 0u);
+    clock->Advance(1ms);
+    ASSERT_TRUE(Eventually([&] { return rec.Count() == 1; }));
+
+    // The second task's delay starts when it is taken, after the first has run.
+    ASSERT_TRUE(Eventually([&] { return tasks.PendingCount() == 1; }));
+    std::this_thread::sleep_for(5ms);
+    EXPECT_EQ(rec.Count(), 1u);
+    clock->Advance(2000ms);
+    ASSERT_TRUE(Eventually([&] { return rec.Count() == 3; }));
+    EXPECT_THAT(rec.Runs(), ElementsAre(1, 2, 3));
+
+    // An idle thread still takes work that arrives later.
+    tasks.Post(rec.Op(), 4, 0ms);
+    ASSERT_TRUE(Eventually([&] { return rec.Count() == 4; }));
+    EXPECT_TRUE(tasks.Stop(true));
+    EXPECT_FALSE(tasks.Stop(true));
+}
+
+TEST(TaskThreadTest, RealClockShortDelaysKeepOrder) {
+    Recorder rec;
+    TaskThread tasks;
+    tasks.Start();
+    for (int i = 0; i < 5; ++i) {
+        tasks.Post(rec.Op(), i, std::chrono::milliseconds(3 - i % 3));
+    }
+    ASSERT_TRUE(Eventually([&] { return rec.Count() == 5; }));
+    EXPECT_THAT(rec.Runs(), ElementsAre(0, 1, 2, 3, 4));
+}
+
+TEST(TaskThreadTest, StoppingDuringADelayDropsThatTaskAndKeepsTheRestQueued) {
+    auto clock = std::make_shared<ManualClock>();
+    Recorder rec;
+    TaskThread tasks(clock);
+    tasks.Start();
+    tasks.Post(rec.Op(), 1);
+    tasks.Post(rec.Op(), 2);
+    ASSERT_TRUE(Eventually([&] { return tasks.PendingCount() == 1; }));
+    EXPECT_TRUE(tasks.Stop(true));  // returns without the clock moving
+    EXPECT_FALSE(tasks.IsRunning());
+    clock->Advance(10000ms);
+    EXPECT_EQ(rec.Count(), 0u);
+    EXPECT_EQ(tasks.PendingCount(), 1u);
+
+    // A new start picks up what is still queued.
+    EXPECT_TRUE(tasks.Start());
+    ASSERT_TRUE(Eventually([&] { return tasks.PendingCount() == 0; }));
+    clock->Advance(2000ms);
+    ASSERT_TRUE(Eventually([&] { return rec.Count() == 1; }));
+    EXPECT_THAT(rec.Runs(), ElementsAre(2));
+}
+
+TEST(TaskThreadTest, StopWithoutWaitingThenTeardownFreesQueuedTasks) {
+    auto clock = std::make_shared<ManualClock>();
+    auto alive = std::make_shared<int>(0);
+    std::weak_ptr<int> watch = alive;
+    {
+        TaskThread tasks(clock);
+        tasks.Start();
+        tasks.Post([alive](int) {}, 1);
+        tasks.Post([alive](int) {}, 2);
+        alive.reset();
+        ASSERT_TRUE(Eventually([&] { return tasks.PendingCount() == 1; }));
+        EXPECT_TRUE(tasks.Stop(false));
+        EXPECT_FALSE(watch.expired());
+    }
+    EXPECT_TRUE(watch.expired());  // the destructor awaited the thread and dropped every task
+}
+
+TEST(TaskThreadTest, ATaskRunningDuringStopFinishesFirst) {
+    std::atomic<bool> entered{false};
+    std::atomic<bool> release{false};
+    std::atomic<bool> finished{false};
+    TaskThread tasks;
+    tasks.Start();
+    tasks.Post(
+        [&](int) {
+            entered = true;
+            while (!release) {
+                std::this_thread::sleep_for(1ms);
+            }
+            finished = true;
+        },
+        0, 0ms);
+    Recorder rec;
+    tasks.Post(rec.Op(), 1, 0ms);
+    ASSERT_TRUE(Eventually([&] { return entered.load(); }));
+    std::thread stopper([&] { tasks.Stop(true); });
+    std::this_thread::sleep_for(5ms);
+    release = true;
+    stopper.join();
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(rec.Count(), 0u);  // nothing runs after the stop request
+}
+
+TEST(TaskThreadTest, NeverStartedThreadRunsNothing) {
+    Recorder rec;
+    {
+        TaskThread tasks;
+        tasks.Post(rec.Op(), 1, 0ms);
+        EXPECT_FALSE(tasks.Stop(true));
+        EXPECT_FALSE(tasks.IsRunning());
+    }
+    EXPECT_EQ(rec.Count(), 0u);
+}
+
+}  // namespace
+}  // namespace kb
