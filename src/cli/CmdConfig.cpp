@@ -1,7 +1,41 @@
 #include "Cli.h"
+#include "kb/common/AppConfig.h"
+#include "kb/common/Utf.h"
 
 namespace kbctl {
 
-int CmdConfig(const CliContext&) { throw CliError("not available yet"); }
+int CmdConfig(const CliContext& ctx) {
+    if (!Positionals(ctx.args).empty()) {
+        throw CliError("takes no arguments");
+    }
+    const std::filesystem::path path = ctx.dir / "config.xml";
+    kb::AppConfig config;
+    if (!config.Load(path)) {
+        throw CliError("cannot read " + path.string() + ": the file is missing or not well-formed XML");
+    }
+    nlohmann::json media = nlohmann::json::array();
+    for (const kb::MediaKeyItem& item : config.MediaKeys()) {
+        media.push_back({{"name", kb::Utf16ToUtf8(item.name)},
+                         {"code", item.code},
+                         {"path", kb::Utf16ToUtf8(item.path)},
+                         {"argm", kb::Utf16ToUtf8(item.argm)}});
+    }
+    nlohmann::json functions = nlohmann::json::array();
+    for (const kb::FunctionKeyItem& item : config.FunctionKeys()) {
+        nlohmann::json keys = nlohmann::json::array();
+        for (const auto& [code, delay] : item.keys) {
+            keys.push_back({code, delay});
+        }
+        functions.push_back({{"name", kb::Utf16ToUtf8(item.name)}, {"keys", std::move(keys)}});
+    }
+    PrintJson({{"vid", config.Vid()},
+               {"pid", config.Pid()},
+               {"interface", config.Interface()},
+               {"subdevice", config.Subdevice()},
+               {"language", config.Language()},
+               {"mediaKeys", std::move(media)},
+               {"functionKeys", std::move(functions)}});
+    return 0;
+}
 
 }  // namespace kbctl

@@ -1,7 +1,43 @@
 #include "Cli.h"
+#include "kb/common/Utf.h"
+#include "kb/macros/MacroLibrary.h"
 
 namespace kbctl {
 
-int CmdMacros(const CliContext&) { throw CliError("not available yet"); }
+int CmdMacros(const CliContext& ctx) {
+    const std::vector<std::string> positionals = Positionals(ctx.args);
+    if (positionals.size() > 1) {
+        throw CliError("takes at most one argument, the macro file");
+    }
+    const std::filesystem::path path =
+        positionals.empty() ? ctx.dir / "macro.xml" : std::filesystem::path(positionals[0]);
+    kb::MacroLibrary library;
+    if (!library.Load(path)) {
+        throw CliError("cannot read " + path.string() + ": the file is missing or not well-formed XML");
+    }
+    nlohmann::json groups = nlohmann::json::array();
+    for (const kb::MacroGroup& group : library.groups) {
+        nlohmann::json steps = nlohmann::json::array();
+        for (const kb::MacroStep& step : group.steps) {
+            steps.push_back({{"code", step.code},
+                             {"state", step.state},
+                             {"delay", step.delay},
+                             {"name", kb::Utf16ToUtf8(step.name)}});
+        }
+        groups.push_back({{"name", kb::Utf16ToUtf8(group.name)}, {"steps", std::move(steps)}});
+    }
+    PrintJson({{"config",
+                {{"type", library.type},
+                 {"repeat", library.repeat},
+                 {"mode", library.mode},
+                 {"delay", library.delay},
+                 {"media", library.media},
+                 {"function", library.function},
+                 {"group", library.group},
+                 {"skcode", library.skcode},
+                 {"play", library.play}}},
+               {"groups", std::move(groups)}});
+    return 0;
+}
 
 }  // namespace kbctl

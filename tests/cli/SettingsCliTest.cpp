@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "KbctlRunner.h"
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+namespace {
+
+class SettingsCliTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("kb_settings_cli_" + std::to_string(::getpid()) + "_" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    void Write(const std::string& name, const std::string& text) {
+        std::ofstream(dir_ / name, std::ios::binary) << text;
+    }
+    json Run(const std::vector<std::string>& command) {
+        std::vector<std::string> args{"--dir", dir_.string()};
+        args.insert(args.end(), command.begin(), command.end());
+        const kbtest::KbctlResult r = kbtest::RunKbctl(args);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        return json::parse(r.out);
+    }
+    fs::path dir_;
+};
+
+TEST_F(SettingsCliTest, Config) {
+    Write("config.xml", R"(<local language="cn"/><usb vid="258a" pid="0x49" subdevice="-1"/>
+<funkey><item name="" code="1"/><item name="Stumm" code="65568" path="p"/></funkey>
+<combkey><item name="Copy" code=" 29:0 ,, 46:5 "/>text</combkey>)");
+    EXPECT_EQ(Run({"config"}), json::parse(R"({
+        "vid": 9610, "pid": 73, "interface": 0, "subdevice": -1, "language": 1,
+        "mediaKeys": [{"name": "Stumm", "code": 65568, "path": "p", "argm": ""}],
+        "functionKeys": [{"name": "Copy", "keys": [[29, 0], [46, 5]]}, {"name": "", "keys": []}]
+    })"));
+
+    fs::remove(dir_ / "config.xml");
+    const kbtest::KbctlResult missing = kbtest::RunKbctl({"--dir", dir_.string(), "config"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find("config.xml"), std::string::npos);
+}
+
+TEST_F(SettingsCliTest, LightingRewritesUnreadableFilesWithFactoryValues) {
+    Write("ledeffect.xml", "<effect sel=\"2\"><item speed=\"7\" brightness=\"9\" deriction=\"1\"/></effect>");
+    Write("sidemodel.xml", "broken");
+    const json out = Run({"lighting"});
+    EXPECT_EQ(out["effect"]["sel"], 2);
+    ASSERT_EQ(out["effect"]["items"].size(), 20u);
+    EXPECT_EQ(out["effect"]["items"][0],
+              json::parse(R"({"brightness":5,"speed":1,"deriction":1,"selection":1})"));
+    EXPECT_EQ(out["effect"]["items"][1],
+              json::parse(R"({"brightness":5,"speed":0,"deriction":0,"selection":0})"));
+    EXPECT_EQ(out["side"], json::parse(R"({"sel":0,"levels":[4,4,4,7,7,7,7,7,7,7,7,7]})"));
+
+    // The broken side-light file now holds the factory values.
+    std::ifstream in(dir_ / "sidemodel.xml");
+    const std::string rewritten((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(rewritten.find("<effect sel=\"0\">"), std::string::npos);
+
+    const kbtest::KbctlResult missing = kbtest::RunKbctl({"--dir", (dir_ / "absent").string(), "lighting"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_FALSE(fs::exists(dir_ / "absent"));
+}
+
+TEST_F(SettingsCliTest, Macros) {
+    Write(
+        "macro.xml",
+        R"(<config type="2" repeat="3" mode="1" delay="35" media="1" function="0" group="-1" skcode="30" play="1"/>
+<macro><group name="Gr&#252;&#223;e"><item code="65565" state="0" delay="4294967291" name="Ctrl"/></group><group name="e"/></macro>)");
+    EXPECT_EQ(Run({"macros"}), json::parse(R"({
+        "config": {"type":2,"repeat":3,"mode":1,"delay":35,"media":1,"function":0,"group":-1,"skcode":30,"play":1},
+        "groups": [{"name": "Grüße", "steps": [{"code":65565,"state":0,"delay":-5,"name":"Ctrl"}]},
+                   {"name": "e", "steps": []}]
+    })"));
+
+    fs::rename(dir_ / "macro.xml", dir_ / "other.xml");
+    EXPECT_EQ(Run({"macros", (dir_ / "other.xml").string()})["config"]["delay"], 35);
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{"macros"}, std::vector<std::string>{"macros", "a", "b"}}) {
+        std::vector<std::string> args{"--dir", dir_.string()};
+        args.insert(args.end(), bad.begin(), bad.end());
+        const kbtest::KbctlResult r = kbtest::RunKbctl(args);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_FALSE(r.err.empty());
+    }
+}
+
+}  // namespace

@@ -1,0 +1,272 @@
+#include "kb/macros/MacroLibrary.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class MacroLibraryTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("kb_macros_" + std::to_string(::getpid()) + "_" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    void Write(const std::string& text) { std::ofstream(File(), std::ios::binary) << text; }
+    std::string Read() {
+        std::ifstream in(File(), std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    fs::path File() const { return dir_ / "macro.xml"; }
+    fs::path dir_;
+};
+
+// Makes every write beyond a few bytes fail, as on a full disk, for the lifetime of the object; this works
+// whatever rights the tests run with.
+class FullDisk {
+  public:
+    FullDisk() {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit tight = saved_;
+        tight.rlim_cur = 16;
+        ::setrlimit(RLIMIT_FSIZE, &tight);
+    }
+    ~FullDisk() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    FullDisk(const FullDisk&) = delete;
+    FullDisk& operator=(const FullDisk&) = delete;
+
+  private:
+    rlimit saved_{};
+    void (*previousHandler_)(int) = nullptr;
+};
+
+std::vector<std::u16string> Names(const kb::MacroLibrary& lib) {
+    std::vector<std::u16string> names;
+    for (const kb::MacroGroup& g : lib.groups) {
+        names.push_back(g.name);
+    }
+    return names;
+}
+
+TEST_F(MacroLibraryTest, MissingFileKeepsTheInitialValuesAndCreatesNothing) {
+    kb::MacroLibrary lib;
+    EXPECT_FALSE(lib.Load(File()));
+    EXPECT_TRUE(lib.groups.empty());
+    EXPECT_EQ(lib.repeat, 1);
+    EXPECT_EQ(lib.delay, 10);
+    EXPECT_EQ(lib.type + lib.mode + lib.media + lib.function + lib.skcode + lib.group + lib.play, 0);
+    EXPECT_FALSE(fs::exists(File()));
+    // The path is kept, so the first save creates the file there.
+    EXPECT_TRUE(lib.Save());
+    EXPECT_TRUE(fs::exists(File()));
+}
+
+TEST_F(MacroLibraryTest, WritesTheExactFileFormat) {
+    kb::MacroLibrary lib;
+    lib.Load(File());
+    lib.type = 3;
+    lib.mode = 1;
+    lib.delay = 35;
+    lib.group = -1;
+    lib.skcode = 0x1E;
+    lib.play = 2;
+    lib.recording = 1;
+    lib.groups.push_back({u"A & \"b\" <\u00e9>", {}});
+    lib.groups.back().AppendStep(0x1001D, 0, -5, u"Ctrl");
+    lib.groups.back().AppendStep(0x1001D, -1, 40, u"");
+    lib.groups.push_back({u"", {}});
+    ASSERT_TRUE(lib.Save());
+    EXPECT_EQ(
+        Read(),
+        "<?xml version=\"1.0\"?>\n"
+        "<config type=\"3\" repeat=\"1\" mode=\"1\" delay=\"35\" media=\"0\" function=\"0\" group=\"-1\" "
+        "skcode=\"30\" play=\"2\" />\n"
+        "<macro>\n"
+        "\t<group name=\"A &amp; &quot;b&quot; &lt;\xC3\xA9>\">\n"
+        "\t\t<item code=\"65565\" state=\"0\" delay=\"4294967291\" name=\"Ctrl\" />\n"
+        "\t\t<item code=\"65565\" state=\"4294967295\" delay=\"40\" name=\"\" />\n"
+        "\t</group>\n"
+        "\t<group name=\"\" />\n"
+        "</macro>\n");
+
+    kb::MacroLibrary back;
+    ASSERT_TRUE(back.Load(File()));
+    EXPECT_EQ(back.groups, lib.groups);
+    EXPECT_EQ(back.groups[0].steps[0].delay, -5);
+    EXPECT_EQ(back.mode, 1);
+    EXPECT_EQ(back.delay, 35);
+    EXPECT_EQ(back.group, -1);
+    EXPECT_EQ(back.type, 3);
+    EXPECT_EQ(back.play, 2);
+    EXPECT_EQ(back.recording, 0);  // never stored
+}
+
+TEST_F(MacroLibraryTest, ReadingRules) {
+    Write(R"(<?xml version="1.0"?>
+<macro>
+    <g name="first">
+        <step name="A" state="1" code="  +30" delay="12ms"/>
+        <item/>
+        <item code="99999999999" state="-1" delay="x"/>
+    </g>
+    text
+    <group/>
+</macro>
+<config type="1" group="4294967295" skcode="-2" mode="7"/>
+<macro><group name="ignored"/></macro>)");
+    kb::MacroLibrary lib;
+    lib.groups.push_back({u"old", {}});
+    ASSERT_TRUE(lib.Load(File()));
+    // Every child of the first "macro" is a group, text included; missing attributes give 0 or "".
+    ASSERT_EQ(Names(lib), (std::vector<std::u16string>{u"first", u"", u""}));
+    EXPECT_EQ(lib.groups[0].steps,
+              (std::vector<kb::MacroStep>{{30, 1, 12, u"A"}, {0, 0, 0, u""}, {0xFFFFFFFFu, -1, 0, u""}}));
+    EXPECT_TRUE(lib.groups[1].steps.empty());
+    EXPECT_EQ(lib.type, 1);
+    EXPECT_EQ(lib.group, -1);
+    EXPECT_EQ(lib.skcode, -2);
+    EXPECT_EQ(lib.mode, 7);  // kept as loaded; the dialog corrects it
+    // A "config" without them gives 0, not the initial values.
+    EXPECT_EQ(lib.repeat, 0);
+    EXPECT_EQ(lib.delay, 0);
+}
+
+TEST_F(MacroLibraryTest, PartialFiles) {
+    kb::MacroLibrary lib;
+    lib.repeat = 5;
+    lib.groups.push_back({u"old", {}});
+
+    Write("<macro><group name=\"g\"/></macro>");  // no "config": fields unchanged
+    ASSERT_TRUE(lib.Load(File()));
+    EXPECT_EQ(Names(lib), std::vector<std::u16string>{u"g"});
+    EXPECT_EQ(lib.repeat, 5);
+
+    Write("<config repeat=\"2\"/>");  // no "macro": no groups
+    ASSERT_TRUE(lib.Load(File()));
+    EXPECT_TRUE(lib.groups.empty());
+    EXPECT_EQ(lib.repeat, 2);
+
+    lib.groups.push_back({u"kept", {}});
+    Write("<config repeat=\"3\"><macro>");  // malformed: everything stays
+    EXPECT_FALSE(lib.Load(File()));
+    EXPECT_EQ(Names(lib), std::vector<std::u16string>{u"kept"});
+    EXPECT_EQ(lib.repeat, 2);
+
+    EXPECT_FALSE(lib.Load(fs::path()));
+    EXPECT_EQ(lib.Path(), File());
+}
+
+TEST_F(MacroLibraryTest, GroupNaming) {
+    kb::MacroLibrary lib;
+    lib.Load(File());
+    lib.AddGroup();
+    lib.AddGroup();
+    EXPECT_EQ(Names(lib), (std::vector<std::u16string>{u"Group 0", u"Group 1"}));
+    lib.groups[1].name = u"Group 2";
+    lib.AddGroup();  // "Group 2" is tried first and taken
+    EXPECT_EQ(lib.groups.back().name, u"Group 3");
+    ASSERT_TRUE(lib.RemoveGroup(0));
+    ASSERT_TRUE(lib.RemoveGroup(0));
+    EXPECT_EQ(Names(lib), std::vector<std::u16string>{u"Group 3"});
+    lib.groups[0].name = u"Group 1";
+    lib.AddGroup();
+    EXPECT_EQ(lib.groups.back().name, u"Group 2");
+
+    // Each of these saved the file.
+    kb::MacroLibrary back;
+    ASSERT_TRUE(back.Load(File()));
+    EXPECT_EQ(Names(back), (std::vector<std::u16string>{u"Group 1", u"Group 2"}));
+}
+
+TEST_F(MacroLibraryTest, GroupEditsSaveOnlyWhenSomethingChanged) {
+    kb::MacroLibrary lib;
+    lib.Load(File());
+    lib.AddGroup();
+    lib.AddGroup();
+    fs::remove(File());
+
+    EXPECT_FALSE(lib.RenameGroup(0, u"Group 0"));
+    EXPECT_FALSE(lib.RenameGroup(2, u"x"));
+    EXPECT_FALSE(lib.RemoveGroup(2));
+    EXPECT_FALSE(fs::exists(File()));
+
+    EXPECT_TRUE(lib.RenameGroup(0, u"Group 1"));  // duplicates are allowed
+    EXPECT_TRUE(fs::exists(File()));
+    EXPECT_EQ(Names(lib), (std::vector<std::u16string>{u"Group 1", u"Group 1"}));
+}
+
+TEST_F(MacroLibraryTest, GroupAtAndResetAndStepEdits) {
+    kb::MacroLibrary lib;
+    lib.Load(File());
+    lib.AddGroup();
+    lib.AddGroup();
+    lib.group = 1;
+    EXPECT_EQ(lib.GroupAt(-1), &lib.groups[1]);
+    EXPECT_EQ(lib.GroupAt(0), &lib.groups[0]);
+    EXPECT_EQ(lib.GroupAt(2), nullptr);
+    lib.group = 2;
+    EXPECT_EQ(lib.GroupAt(-5), nullptr);
+    lib.group = -1;
+    EXPECT_EQ(lib.GroupAt(-1), nullptr);
+
+    kb::MacroGroup& g = lib.groups[0];
+    g.AppendStep(1, 0, 10, u"a");
+    g.AppendStep(2, 1, 20, u"b");
+    g.AppendStep(3, 0, 30, u"c");
+    EXPECT_FALSE(g.MoveStepUp(0));
+    EXPECT_FALSE(g.MoveStepDown(2));
+    EXPECT_FALSE(g.MoveStepDown(-1));
+    EXPECT_FALSE(g.MoveStepUp(3));
+    EXPECT_TRUE(g.MoveStepUp(2));
+    EXPECT_EQ(g.steps[1], (kb::MacroStep{3, 0, 30, u"c"}));
+    EXPECT_TRUE(g.MoveStepDown(0));
+    EXPECT_EQ(g.steps[0], (kb::MacroStep{3, 0, 30, u"c"}));
+    g.RemoveStep(7);
+    g.RemoveStep(0);
+    EXPECT_EQ(g.steps.size(), 2u);
+    EXPECT_EQ(g.steps[0].name, u"a");
+    g.ClearSteps();
+    EXPECT_TRUE(g.steps.empty());
+
+    // Reset does not save: the file keeps the groups until the next save.
+    lib.repeat = 9;
+    lib.Reset();
+    EXPECT_TRUE(lib.groups.empty());
+    EXPECT_EQ(lib.repeat, 1);
+    EXPECT_EQ(lib.delay, 10);
+    EXPECT_EQ(lib.Path(), File());
+    kb::MacroLibrary back;
+    ASSERT_TRUE(back.Load(File()));
+    EXPECT_EQ(back.groups.size(), 2u);
+}
+
+TEST_F(MacroLibraryTest, FailedSaveKeepsTheOldFileAndTheLibrary) {
+    kb::MacroLibrary lib;
+    lib.Load(File());
+    lib.AddGroup();
+    const std::string before = Read();
+    const FullDisk full;
+    lib.AddGroup();
+    EXPECT_FALSE(lib.Save());
+    EXPECT_EQ(Names(lib), (std::vector<std::u16string>{u"Group 0", u"Group 1"}));
+    EXPECT_EQ(Read(), before);
+}
+
+}  // namespace
