@@ -1,0 +1,75 @@
+#include "kb/ui/LayoutLoader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QWidget>
+
+#include "kb/ui/NamedIds.h"
+#include "kb/ui/Package.h"
+
+namespace kb::ui {
+
+LayoutLoader::LayoutLoader(QObject* parent) : QUiLoader(parent) {
+    setTranslationEnabled(true);
+    // Loaded windows retranslate their texts themselves when the language changes.
+    setLanguageChangeEnabled(true);
+    setWorkingDirectory(QDir(PackageFolder()));
+}
+
+void LayoutLoader::RegisterClass(WidgetClass widgetClass) {
+    for (WidgetClass& known : classes_) {
+        if (known.className == widgetClass.className) {
+            known = std::move(widgetClass);
+            return;
+        }
+    }
+    classes_.push_back(std::move(widgetClass));
+}
+
+QWidget* LayoutLoader::LoadLayout(const QString& name, QWidget* parent) {
+    return LoadFile(PackagePath(QStringLiteral("layout/%1.ui").arg(name)), parent);
+}
+
+QWidget* LayoutLoader::LoadFile(const QString& path, QWidget* parent) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return nullptr;
+    }
+    return LoadDevice(&file, parent);
+}
+
+QWidget* LayoutLoader::LoadDevice(QIODevice* device, QWidget* parent) {
+    QWidget* root = load(device, parent);
+    AssignIds(root);
+    return root;
+}
+
+void LayoutLoader::AssignIds(QWidget* root) {
+    if (root == nullptr) {
+        return;
+    }
+    if (const auto id = IdForName(root->objectName())) {
+        SetWidgetId(root, *id);
+    }
+    const auto descendants = root->findChildren<QWidget*>();
+    for (QWidget* widget : descendants) {
+        if (const auto id = IdForName(widget->objectName())) {
+            SetWidgetId(widget, *id);
+        }
+    }
+}
+
+QWidget* LayoutLoader::createWidget(const QString& className, QWidget* parent, const QString& name) {
+    for (const WidgetClass& known : classes_) {
+        if (known.className == className) {
+            QWidget* widget = known.create(parent);
+            if (widget != nullptr) {
+                widget->setObjectName(name);
+            }
+            return widget;
+        }
+    }
+    return QUiLoader::createWidget(className, parent, name);
+}
+
+}  // namespace kb::ui

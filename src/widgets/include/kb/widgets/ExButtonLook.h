@@ -1,0 +1,35 @@
+// What SCheckBoxEx and SRadioBoxEx add to their Qt base: a box skin, an icon skin, and text offsets.
+#pragma once
+
+#include <QPoint>
+#include <QRect>
+#include <QString>
+
+class QAbstractButton;
+class QPainter;
+
+namespace kb::widgets {
+
+struct ExButtonLook {
+    QString skin;
+    QString focusSkin;  // kept for layouts; no focus is drawn
+    QString iconSkin;
+    QPoint iconPos;
+    int textX = 0;
+    int textY = 0;
+
+    bool DrawsItself() const { return !skin.isEmpty() || !iconSkin.isEmpty(); }
+
+    // "x,y" with decimal integers; anything unreadable leaves 0.
+    static QPoint ParseIconPos(const QString& text);
+
+    QRect TextRect(const QRect& client) const;
+    // Frame of the box skin: 2 pressed, 1 hovered, last when checked, else 0.
+    static int SkinFrame(bool pressed, bool hovered, bool checked, int frames);
+    // Frame of the icon skin: 0 normal, 1 hover, 2 pressed, 3 disabled; +4 when checked.
+    static int IconState(bool enabled, bool pressed, bool hovered, bool checked);
+
+    void Paint(QPainter& painter, const QAbstractButton& button, bool hovered) const;
+};
+
+}  // namespace kb::widgets
