@@ -1,0 +1,710 @@
+// Draws every image of the UI package from code, so that the art has a source in the repository:
+// the keyboard picture (background, hover and marked states) from the coordinate file, the frame
+// strips of the extended check and radio boxes, the tab header icons with their in/out animations,
+// the window buttons, the logo and the tray icon.
+//
+// Usage: kbart <coordinate file> <output folder>
+#include <QColor>
+#include <QDir>
+#include <QFile>
+#include <QFont>
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadialGradient>
+#include <QRectF>
+#include <QXmlStreamReader>
+
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+// The theme's palette; the style sheet uses the same values.
+const QColor kCaseTop(0x1c, 0x20, 0x27);
+const QColor kCaseBottom(0x0f, 0x11, 0x15);
+const QColor kPlate(0x09, 0x0b, 0x0e);
+const QColor kCapTop(0x2c, 0x31, 0x3b);
+const QColor kCapBottom(0x1d, 0x21, 0x28);
+const QColor kText(0xe6, 0xe9, 0xef);
+const QColor kMuted(0x8a, 0x92, 0xa3);
+const QColor kAccent(0x19, 0xd3, 0xff);   // cyan: hover, focus, selection
+const QColor kAccent2(0xff, 0x3d, 0x7f);  // magenta: assigned keys, recording
+const QColor kControl(0x1d, 0x21, 0x29);
+const QColor kBorder(0x34, 0x3a, 0x46);
+
+struct Key {
+    QString name;
+    QRectF rect;
+};
+
+QColor WithAlpha(QColor c, int alpha) {
+    c.setAlpha(alpha);
+    return c;
+}
+
+QColor Mix(const QColor& a, const QColor& b, qreal t) {
+    return QColor::fromRgbF(static_cast<float>(a.redF() + (b.redF() - a.redF()) * t),
+                            static_cast<float>(a.greenF() + (b.greenF() - a.greenF()) * t),
+                            static_cast<float>(a.blueF() + (b.blueF() - a.blueF()) * t),
+                            static_cast<float>(a.alphaF() + (b.alphaF() - a.alphaF()) * t));
+}
+
+QImage NewImage(int w, int h) {
+    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    return img;
+}
+
+QFont Font(qreal pixelSize, bool bold) {
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setPixelSize(static_cast<int>(std::lround(pixelSize)));
+    f.setBold(bold);
+    f.setHintingPreference(QFont::PreferNoHinting);
+    return f;
+}
+
+bool Save(const QImage& img, const QString& dir, const QString& name) {
+    const QString path = dir + QLatin1Char('/') + name;
+    if (!img.save(path, "PNG")) {
+        std::fprintf(stderr, "kbart: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    return true;
+}
+
+// Frames side by side, as the skins read them.
+QImage Strip(int frameW, int frameH, int frames, const std::function<void(QPainter&, int)>& draw) {
+    QImage img = NewImage(frameW * frames, frameH);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    for (int i = 0; i < frames; ++i) {
+        p.save();
+        p.translate(frameW * i, 0);
+        p.setClipRect(0, 0, frameW, frameH);
+        draw(p, i);
+        p.restore();
+    }
+    return img;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Keyboard picture
+
+bool ReadKeys(const QString& path, std::vector<Key>& keys) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    QXmlStreamReader xml(&file);
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() == QLatin1String("positions")) {
+            continue;
+        }
+        const auto attrs = xml.attributes();
+        const QStringList parts =
+            attrs.value(QLatin1String("rect")).toString().remove(QLatin1Char(' ')).split(QLatin1Char(','));
+        if (parts.size() != 4) {
+            continue;
+        }
+        keys.push_back(
+            {attrs.value(QLatin1String("name")).toString(),
+             QRectF(parts[0].toDouble(), parts[1].toDouble(), parts[2].toDouble(), parts[3].toDouble())});
+    }
+    return !xml.hasError() && !keys.empty();
+}
+
+// Legends printed on the caps: the main one, and the shifted symbol above it where a key has one.
+struct Legend {
+    QString main;
+    QString top;
+    bool small = false;  // words on wide keys, drawn smaller and left-aligned
+};
+
+Legend LegendFor(const QString& name) {
+    static const std::vector<std::pair<const char*, Legend>> table = {
+        {"~", {QStringLiteral("`"), QStringLiteral("~")}},
+        {"1", {QStringLiteral("1"), QStringLiteral("!")}},
+        {"2", {QStringLiteral("2"), QStringLiteral("@")}},
+        {"3", {QStringLiteral("3"), QStringLiteral("#")}},
+        {"4", {QStringLiteral("4"), QStringLiteral("$")}},
+        {"5", {QStringLiteral("5"), QStringLiteral("%")}},
+        {"6", {QStringLiteral("6"), QStringLiteral("^")}},
+        {"7", {QStringLiteral("7"), QStringLiteral("&")}},
+        {"8", {QStringLiteral("8"), QStringLiteral("*")}},
+        {"9", {QStringLiteral("9"), QStringLiteral("(")}},
+        {"0", {QStringLiteral("0"), QStringLiteral(")")}},
+        {"-", {QStringLiteral("-"), QStringLiteral("_")}},
+        {"=", {QStringLiteral("="), QStringLiteral("+")}},
+        {"[", {QStringLiteral("["), QStringLiteral("{")}},
+        {"]", {QStringLiteral("]"), QStringLiteral("}")}},
+        {"\\", {QStringLiteral("\\"), QStringLiteral("|")}},
+        {";", {QStringLiteral(";"), QStringLiteral(":")}},
+        {"\u2018", {QStringLiteral("'"), QStringLiteral("\"")}},
+        {",", {QStringLiteral(","), QStringLiteral("<")}},
+        {".", {QStringLiteral("."), QStringLiteral(">")}},
+        {"/", {QStringLiteral("/"), QStringLiteral("?")}},
+        {"K45", {QStringLiteral("\\"), QStringLiteral("|")}},
+        {"PrintScreen", {QStringLiteral("PrtSc"), {}, true}},
+        {"ScrollLock", {QStringLiteral("ScrLk"), {}, true}},
+        {"Pause", {QStringLiteral("Pause"), {}, true}},
+        {"Backspace", {QStringLiteral("Backspace"), {}, true}},
+        {"Insert", {QStringLiteral("Ins"), {}, true}},
+        {"Home", {QStringLiteral("Home"), {}, true}},
+        {"PageUp", {QStringLiteral("PgUp"), {}, true}},
+        {"Delete", {QStringLiteral("Del"), {}, true}},
+        {"End", {QStringLiteral("End"), {}, true}},
+        {"PageDown", {QStringLiteral("PgDn"), {}, true}},
+        {"NumLock", {QStringLiteral("Num"), {}, true}},
+        {"Tab", {QStringLiteral("Tab"), {}, true}},
+        {"CapsLock", {QStringLiteral("Caps"), {}, true}},
+        {"Enter", {QStringLiteral("Enter"), {}, true}},
+        {"ShiftLeft", {QStringLiteral("Shift"), {}, true}},
+        {"ShiftRight", {QStringLiteral("Shift"), {}, true}},
+        {"CtrlLeft", {QStringLiteral("Ctrl"), {}, true}},
+        {"CtrlRight", {QStringLiteral("Ctrl"), {}, true}},
+        {"AltLeft", {QStringLiteral("Alt"), {}, true}},
+        {"AltRight", {QStringLiteral("Alt"), {}, true}},
+        {"WinLeft", {QStringLiteral("Win"), {}, true}},
+        {"WinRight", {QStringLiteral("Win"), {}, true}},
+        {"App", {QStringLiteral("Menu"), {}, true}},
+        {"SpaceBar", {QString(), {}, true}},
+        {"Pad Enter", {QStringLiteral("Enter"), {}, true}},
+        {"Esc", {QStringLiteral("Esc"), {}, true}},
+        {"ArrowUp", {QStringLiteral("\u25B2"), {}, false}},
+        {"ArrowDown", {QStringLiteral("\u25BC"), {}, false}},
+        {"ArrowLeft", {QStringLiteral("\u25C0"), {}, false}},
+        {"ArrowRight", {QStringLiteral("\u25B6"), {}, false}},
+    };
+    for (const auto& [key, legend] : table) {
+        if (name == QString::fromUtf8(key)) {
+            return legend;
+        }
+    }
+    if (name.startsWith(QLatin1String("Pad "))) {
+        return {name.mid(4), {}, false};
+    }
+    if (name.size() > 1 && name.startsWith(QLatin1Char('F'))) {
+        return {name, {}, true};  // F1..F12
+    }
+    return {name, {}, false};
+}
+
+enum class CapState { Normal, Hover, Marked };
+
+QPainterPath Rounded(const QRectF& r, qreal radius) {
+    QPainterPath path;
+    path.addRoundedRect(r, radius, radius);
+    return path;
+}
+
+void DrawCase(QPainter& p, const QSize& size) {
+    const QRectF outer(0.5, 0.5, size.width() - 1.0, size.height() - 1.0);
+    QLinearGradient g(0, 0, 0, size.height());
+    g.setColorAt(0, kCaseTop);
+    g.setColorAt(1, kCaseBottom);
+    p.setPen(QPen(QColor(0x3a, 0x40, 0x4c), 1.0));
+    p.setBrush(g);
+    p.drawPath(Rounded(outer, 14));
+    // Light strip along the front edge: the side light.
+    QLinearGradient strip(0, 0, size.width(), 0);
+    strip.setColorAt(0.0, WithAlpha(kAccent, 0));
+    strip.setColorAt(0.2, WithAlpha(kAccent, 170));
+    strip.setColorAt(0.5, WithAlpha(QColor(0x8a, 0x5c, 0xff), 190));
+    strip.setColorAt(0.8, WithAlpha(kAccent2, 170));
+    strip.setColorAt(1.0, WithAlpha(kAccent2, 0));
+    p.setPen(Qt::NoPen);
+    p.setBrush(strip);
+    p.drawRoundedRect(QRectF(40, size.height() - 4.0, size.width() - 80.0, 2.0), 1, 1);
+    // Top bevel highlight.
+    p.setPen(QPen(QColor(255, 255, 255, 22), 1.0));
+    p.drawLine(QPointF(16, 1.5), QPointF(size.width() - 16.0, 1.5));
+    // Recessed plate behind the caps.
+    const QRectF plate(12, 12, size.width() - 24.0, size.height() - 26.0);
+    p.setPen(QPen(QColor(0, 0, 0, 160), 1.0));
+    p.setBrush(kPlate);
+    p.drawPath(Rounded(plate, 8));
+    // Brand mark between the function block and the lock lights area.
+    p.setPen(WithAlpha(kMuted, 150));
+    p.setFont(Font(9, true));
+    p.drawText(QRectF(size.width() - 190.0, 22, 170, 30), Qt::AlignRight | Qt::AlignVCenter,
+               QStringLiteral("KBSTUDIO"));
+}
+
+void DrawCap(QPainter& p, const Key& key, CapState state) {
+    const QRectF r = key.rect.adjusted(0.5, 0.5, -0.5, -0.5);
+    // Cap body: translucent so the key's backlight colour glows faintly at its skirt.
+    QLinearGradient body(r.topLeft(), r.bottomLeft());
+    QColor top = kCapTop;
+    QColor bottom = kCapBottom;
+    if (state == CapState::Hover) {
+        top = QColor(0x3b, 0x44, 0x54);
+        bottom = QColor(0x2a, 0x31, 0x3d);
+    } else if (state == CapState::Marked) {
+        top = QColor(0x3a, 0x1f, 0x2e);
+        bottom = QColor(0x2a, 0x16, 0x22);
+    }
+    body.setColorAt(0, top);
+    body.setColorAt(1, bottom);
+    QPen edge(state == CapState::Hover    ? kAccent
+              : state == CapState::Marked ? kAccent2
+                                          : QColor(0x45, 0x4c, 0x59),
+              state == CapState::Normal ? 1.0 : 1.6);
+    p.setPen(edge);
+    p.setBrush(body);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.drawPath(Rounded(r, 5));
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    // Top face, lifted slightly.
+    const QRectF face = r.adjusted(3, 2, -3, -5);
+    QLinearGradient faceGrad(face.topLeft(), face.bottomLeft());
+    faceGrad.setColorAt(0, top.lighter(state == CapState::Normal ? 118 : 112));
+    faceGrad.setColorAt(1, top);
+    p.setPen(QPen(QColor(255, 255, 255, state == CapState::Normal ? 14 : 30), 1.0));
+    p.setBrush(faceGrad);
+    p.drawPath(Rounded(face, 4));
+
+    // Legend. On the normal cap it is cut half-transparent, so the key's colour, which the widget
+    // paints under the picture, lights it; the overlays draw it solid.
+    const Legend legend = LegendFor(key.name);
+    QColor ink = state == CapState::Hover    ? QColor(0xd8, 0xf6, 0xff)
+                 : state == CapState::Marked ? QColor(0xff, 0xc2, 0xd6)
+                                             : QColor(255, 255, 255, 78);
+    p.setCompositionMode(state == CapState::Normal ? QPainter::CompositionMode_Source
+                                                   : QPainter::CompositionMode_SourceOver);
+    p.setPen(ink);
+    if (legend.small && r.width() > 50) {
+        p.setFont(Font(9.5, true));
+        p.drawText(face.adjusted(4, 2, -3, -2), Qt::AlignLeft | Qt::AlignBottom, legend.main);
+    } else if (legend.small) {
+        // Words on single-width caps: the largest size that fits.
+        qreal px = 10;
+        while (px > 6.5 && QFontMetricsF(Font(px, true)).horizontalAdvance(legend.main) > face.width() - 3) {
+            px -= 0.5;
+        }
+        p.setFont(Font(px, true));
+        p.drawText(face, Qt::AlignCenter, legend.main);
+    } else if (!legend.top.isEmpty()) {
+        p.setFont(Font(9, true));
+        p.drawText(face.adjusted(0, 1, 0, -face.height() / 2.0), Qt::AlignHCenter | Qt::AlignVCenter,
+                   legend.top);
+        p.setFont(Font(11.5, true));
+        p.drawText(face.adjusted(0, face.height() / 2.0 - 3, 0, 0), Qt::AlignHCenter | Qt::AlignVCenter,
+                   legend.main);
+    } else {
+        p.setFont(Font(legend.main.size() > 1 && legend.main.at(0) != QChar(0x25B2) ? 11 : 13, true));
+        p.drawText(face, Qt::AlignCenter, legend.main);
+    }
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+
+    if (state == CapState::Marked) {
+        // Assigned: a glowing dot in the corner.
+        const QPointF c(r.right() - 6.5, r.top() + 6.5);
+        QRadialGradient glow(c, 5);
+        glow.setColorAt(0, kAccent2);
+        glow.setColorAt(0.5, WithAlpha(kAccent2, 200));
+        glow.setColorAt(1, WithAlpha(kAccent2, 0));
+        p.setPen(Qt::NoPen);
+        p.setBrush(glow);
+        p.drawEllipse(c, 5, 5);
+        p.setBrush(QColor(0xff, 0xe0, 0xea));
+        p.drawEllipse(c, 1.6, 1.6);
+    } else if (state == CapState::Hover) {
+        // Soft cyan bloom at the top edge.
+        QLinearGradient bloom(r.topLeft(), QPointF(r.left(), r.top() + r.height() / 2));
+        bloom.setColorAt(0, WithAlpha(kAccent, 60));
+        bloom.setColorAt(1, WithAlpha(kAccent, 0));
+        p.setPen(Qt::NoPen);
+        p.setBrush(bloom);
+        p.drawPath(Rounded(r.adjusted(1, 1, -1, -1), 4));
+    }
+}
+
+QSize PictureSize(const std::vector<Key>& keys) {
+    qreal right = 0;
+    qreal bottom = 0;
+    for (const Key& k : keys) {
+        right = std::max(right, k.rect.right());
+        bottom = std::max(bottom, k.rect.bottom());
+    }
+    return {static_cast<int>(std::ceil(right)) + 22, static_cast<int>(std::ceil(bottom)) + 24};
+}
+
+QImage KeyboardImage(const std::vector<Key>& keys, CapState state) {
+    const QSize size = PictureSize(keys);
+    QImage img = NewImage(size.width(), size.height());
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    DrawCase(p, size);
+    for (const Key& k : keys) {
+        DrawCap(p, k, state);
+    }
+    return img;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Extended check and radio boxes
+
+// Four frames: normal, hover, pressed, checked (the box shows its last frame when checked).
+QImage ButtonStrip(int w, int h, const QColor& checkedColor) {
+    return Strip(w, h, 4, [&](QPainter& p, int frame) {
+        const QRectF r(1, 1, w - 2.0, h - 2.0);
+        QColor fill = kControl;
+        QColor border = kBorder;
+        if (frame == 1) {
+            fill = QColor(0x25, 0x2b, 0x35);
+            border = kAccent;
+        } else if (frame == 2) {
+            fill = QColor(0x14, 0x17, 0x1c);
+            border = kAccent.darker(130);
+        } else if (frame == 3) {
+            fill = checkedColor.darker(260);
+            border = checkedColor;
+        }
+        QLinearGradient g(r.topLeft(), r.bottomLeft());
+        g.setColorAt(0, fill.lighter(112));
+        g.setColorAt(1, fill);
+        p.setPen(QPen(border, 1.2));
+        p.setBrush(g);
+        p.drawRoundedRect(r, 6, 6);
+        if (frame == 3) {
+            QLinearGradient shine(r.topLeft(), r.bottomLeft());
+            shine.setColorAt(0, WithAlpha(checkedColor, 70));
+            shine.setColorAt(1, WithAlpha(checkedColor, 10));
+            p.setPen(Qt::NoPen);
+            p.setBrush(shine);
+            p.drawRoundedRect(r.adjusted(1, 1, -1, -1), 5, 5);
+        }
+    });
+}
+
+// Eight states in the check-box order: unchecked normal, hover, pressed, disabled; then checked.
+QImage GlyphStrip(int size, bool round) {
+    return Strip(size, size, 8, [&](QPainter& p, int i) {
+        const bool checked = i >= 4;
+        const int s = i % 4;
+        const QRectF r(1.5, 1.5, size - 3.0, size - 3.0);
+        QColor border = s == 1 ? kAccent : s == 3 ? QColor(0x3a, 0x3f, 0x49) : QColor(0x5a, 0x62, 0x72);
+        QColor fill = s == 2 ? QColor(0x10, 0x13, 0x17) : kControl;
+        QColor mark = s == 3 ? QColor(0x55, 0x5c, 0x68) : kAccent;
+        if (checked) {
+            border = s == 3 ? QColor(0x3a, 0x3f, 0x49) : s == 1 ? kAccent.lighter(125) : kAccent;
+        }
+        p.setPen(QPen(border, 1.4));
+        p.setBrush(fill);
+        if (round) {
+            p.drawEllipse(r);
+        } else {
+            p.drawRoundedRect(r, 4, 4);
+        }
+        if (!checked) {
+            return;
+        }
+        if (round) {
+            p.setPen(Qt::NoPen);
+            QRadialGradient dot(r.center(), r.width() / 2);
+            dot.setColorAt(0, mark.lighter(130));
+            dot.setColorAt(1, mark);
+            p.setBrush(dot);
+            p.drawEllipse(r.center(), r.width() * 0.26, r.width() * 0.26);
+        } else {
+            p.setBrush(mark);
+            p.setPen(Qt::NoPen);
+            p.drawRoundedRect(r.adjusted(1, 1, -1, -1), 3, 3);
+            QPainterPath tick;
+            tick.moveTo(r.left() + r.width() * 0.24, r.top() + r.height() * 0.52);
+            tick.lineTo(r.left() + r.width() * 0.43, r.top() + r.height() * 0.70);
+            tick.lineTo(r.left() + r.width() * 0.77, r.top() + r.height() * 0.32);
+            p.setPen(QPen(QColor(0x06, 0x1a, 0x22), 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.setBrush(Qt::NoBrush);
+            p.drawPath(tick);
+        }
+    });
+}
+
+// Record indicator, eight check-box states: a ring when off, a glowing dot when recording.
+QImage RecordGlyph(int size) {
+    return Strip(size, size, 8, [&](QPainter& p, int i) {
+        const bool on = i >= 4;
+        const QPointF c(size / 2.0, size / 2.0);
+        const qreal radius = size / 2.0 - 2;
+        if (on) {
+            QRadialGradient glow(c, radius + 1);
+            glow.setColorAt(0.0, kAccent2.lighter(130));
+            glow.setColorAt(0.55, kAccent2);
+            glow.setColorAt(1.0, WithAlpha(kAccent2, 0));
+            p.setPen(Qt::NoPen);
+            p.setBrush(glow);
+            p.drawEllipse(c, radius + 1, radius + 1);
+        } else {
+            p.setPen(QPen(i % 4 == 1 ? kAccent2 : QColor(0xb0, 0x4a, 0x6a), 1.6));
+            p.setBrush(QColor(0x3a, 0x14, 0x22));
+            p.drawEllipse(c, radius - 1.5, radius - 1.5);
+        }
+    });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Tab headers of the assignment dialog: icons and their hover animations
+
+void DrawTabIcon(QPainter& p, int which, const QRectF& r, const QColor& ink) {
+    p.setPen(QPen(ink, 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    const qreal x = r.left();
+    const qreal y = r.top();
+    const qreal w = r.width();
+    switch (which) {
+        case 0: {  // macro: a sequence of steps
+            for (int i = 0; i < 3; ++i) {
+                const qreal yy = y + w * (0.25 + 0.25 * i);
+                p.drawEllipse(QPointF(x + w * 0.22, yy), 1.6, 1.6);
+                p.drawLine(QPointF(x + w * 0.38, yy), QPointF(x + w * (0.82 - 0.12 * i), yy));
+            }
+            break;
+        }
+        case 1: {  // single key: one keycap
+            p.drawRoundedRect(QRectF(x + w * 0.16, y + w * 0.16, w * 0.68, w * 0.68), 4, 4);
+            p.drawRoundedRect(QRectF(x + w * 0.28, y + w * 0.24, w * 0.44, w * 0.40), 2, 2);
+            break;
+        }
+        case 2: {  // media key: play triangle and bars
+            QPainterPath tri;
+            tri.moveTo(x + w * 0.18, y + w * 0.24);
+            tri.lineTo(x + w * 0.54, y + w * 0.50);
+            tri.lineTo(x + w * 0.18, y + w * 0.76);
+            tri.closeSubpath();
+            p.drawPath(tri);
+            p.drawLine(QPointF(x + w * 0.66, y + w * 0.26), QPointF(x + w * 0.66, y + w * 0.74));
+            p.drawLine(QPointF(x + w * 0.82, y + w * 0.26), QPointF(x + w * 0.82, y + w * 0.74));
+            break;
+        }
+        default: {  // function key: two keys joined by a plus
+            p.drawRoundedRect(QRectF(x + w * 0.08, y + w * 0.30, w * 0.34, w * 0.40), 3, 3);
+            p.drawRoundedRect(QRectF(x + w * 0.58, y + w * 0.30, w * 0.34, w * 0.40), 3, 3);
+            p.drawLine(QPointF(x + w * 0.50, y + w * 0.40), QPointF(x + w * 0.50, y + w * 0.60));
+            p.drawLine(QPointF(x + w * 0.44, y + w * 0.50), QPointF(x + w * 0.56, y + w * 0.50));
+            break;
+        }
+    }
+}
+
+// t from 0 (resting) to 1 (fully lit): the icon turns cyan inside a growing halo.
+void DrawLitIcon(QPainter& p, int which, int size, qreal t) {
+    const QRectF r(0, 0, size, size);
+    if (t > 0) {
+        QRadialGradient halo(r.center(), size / 2.0);
+        halo.setColorAt(0, WithAlpha(kAccent, static_cast<int>(90 * t)));
+        halo.setColorAt(1, WithAlpha(kAccent, 0));
+        p.setPen(Qt::NoPen);
+        p.setBrush(halo);
+        p.drawEllipse(r);
+    }
+    const qreal inset = 4 - 1.5 * t;
+    DrawTabIcon(p, which, r.adjusted(inset, inset, -inset, -inset), Mix(kMuted, kAccent, t));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Window chrome, logo, tray icon
+
+// Window button glyph on a transparent square; the style sheet draws the hover background.
+QImage ChromeIcon(int size, const std::function<void(QPainter&, const QColor&)>& glyph) {
+    QImage img = NewImage(size, size);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    glyph(p, QColor(0xc9, 0xd1, 0xdc));
+    return img;
+}
+
+void DrawLogo(QPainter& p, qreal size, qreal shine) {
+    const QRectF r(size * 0.06, size * 0.06, size * 0.88, size * 0.88);
+    QLinearGradient g(r.topLeft(), r.bottomRight());
+    g.setColorAt(0, kAccent);
+    g.setColorAt(1, kAccent2);
+    // Keycap silhouette with a gradient rim.
+    p.setPen(Qt::NoPen);
+    p.setBrush(g);
+    p.drawRoundedRect(r, size * 0.2, size * 0.2);
+    const QRectF inner = r.adjusted(size * 0.07, size * 0.07, -size * 0.07, -size * 0.1);
+    p.setBrush(QColor(0x14, 0x17, 0x1d));
+    p.drawRoundedRect(inner, size * 0.14, size * 0.14);
+    // A "K" made of a bar and a chevron, in the gradient.
+    QPen pen(QBrush(g), size * 0.1, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    p.setPen(pen);
+    const qreal l = inner.left() + inner.width() * 0.3;
+    const qreal t = inner.top() + inner.height() * 0.24;
+    const qreal b = inner.top() + inner.height() * 0.76;
+    p.drawLine(QPointF(l, t), QPointF(l, b));
+    QPainterPath chevron;
+    chevron.moveTo(inner.left() + inner.width() * 0.72, t);
+    chevron.lineTo(l + size * 0.04, inner.center().y());
+    chevron.lineTo(inner.left() + inner.width() * 0.72, b);
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(chevron);
+    if (shine > 0 && shine < 1) {
+        // A light sweep crossing the cap.
+        p.save();
+        p.setClipPath(Rounded(r, size * 0.2));
+        const qreal x = r.left() - size * 0.5 + shine * size * 1.8;
+        QLinearGradient sweep(QPointF(x, 0), QPointF(x + size * 0.35, size * 0.2));
+        sweep.setColorAt(0, QColor(255, 255, 255, 0));
+        sweep.setColorAt(0.5, QColor(255, 255, 255, 90));
+        sweep.setColorAt(1, QColor(255, 255, 255, 0));
+        p.setPen(Qt::NoPen);
+        p.setBrush(sweep);
+        p.drawRect(r);
+        p.restore();
+    }
+}
+
+QImage LogoImage(int size) {
+    QImage img = NewImage(size, size);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    DrawLogo(p, size, 0);
+    return img;
+}
+
+QImage SolidImage(int w, int h, const std::function<void(QPainter&)>& draw) {
+    QImage img = NewImage(w, h);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    draw(p);
+    return img;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QGuiApplication app(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: kbart <coordinate file> <output folder>\n");
+        return 2;
+    }
+    const QString coords = QString::fromLocal8Bit(argv[1]);
+    const QString out = QString::fromLocal8Bit(argv[2]);
+    if (!QDir().mkpath(out)) {
+        std::fprintf(stderr, "kbart: cannot create %s\n", argv[2]);
+        return 1;
+    }
+    std::vector<Key> keys;
+    if (!ReadKeys(coords, keys)) {
+        std::fprintf(stderr, "kbart: no keys in %s\n", argv[1]);
+        return 1;
+    }
+
+    bool ok = true;
+    ok &= Save(KeyboardImage(keys, CapState::Normal), out, QStringLiteral("kb_normal.png"));
+    ok &= Save(KeyboardImage(keys, CapState::Hover), out, QStringLiteral("kb_hover.png"));
+    ok &= Save(KeyboardImage(keys, CapState::Marked), out, QStringLiteral("kb_marked.png"));
+
+    ok &= Save(ButtonStrip(136, 34, kAccent2), out, QStringLiteral("btn_record.png"));
+    ok &= Save(GlyphStrip(18, false), out, QStringLiteral("ico_check.png"));
+    ok &= Save(GlyphStrip(18, true), out, QStringLiteral("ico_radio.png"));
+    ok &= Save(RecordGlyph(16), out, QStringLiteral("ico_record.png"));
+
+    constexpr int kIcon = 26;
+    constexpr int kAniFrames = 6;
+    ok &= Save(Strip(kIcon, kIcon, 4, [](QPainter& p, int i) { DrawLitIcon(p, i, kIcon, 0); }), out,
+               QStringLiteral("tab_icons.png"));
+    for (int page = 0; page < 4; ++page) {
+        const QString n = QString::number(page);
+        ok &= Save(Strip(kIcon, kIcon, kAniFrames,
+                         [page](QPainter& p, int f) {
+                             DrawLitIcon(p, page, kIcon, (f + 1) / static_cast<qreal>(kAniFrames));
+                         }),
+                   out, QStringLiteral("tab_ani_in_%1.png").arg(n));
+        ok &= Save(Strip(kIcon, kIcon, kAniFrames,
+                         [page](QPainter& p, int f) {
+                             DrawLitIcon(p, page, kIcon, 1 - (f + 1) / static_cast<qreal>(kAniFrames));
+                         }),
+                   out, QStringLiteral("tab_ani_out_%1.png").arg(n));
+    }
+    // Tab header states: normal, hover, selected.
+    ok &= Save(Strip(150, 46, 3,
+                     [](QPainter& p, int i) {
+                         const QRectF r(0, 0, 150, 46);
+                         if (i == 1) {
+                             p.fillRect(r, QColor(255, 255, 255, 10));
+                         } else if (i == 2) {
+                             QLinearGradient g(r.topLeft(), r.bottomLeft());
+                             g.setColorAt(0, WithAlpha(kAccent, 0));
+                             g.setColorAt(1, WithAlpha(kAccent, 38));
+                             p.fillRect(r, g);
+                             p.fillRect(QRectF(14, 43, 122, 3), kAccent);
+                         }
+                     }),
+               out, QStringLiteral("tab_item.png"));
+    ok &= Save(SolidImage(16, 46,
+                          [](QPainter& p) {
+                              p.fillRect(QRectF(0, 0, 16, 46), QColor(0x13, 0x16, 0x1b));
+                              p.fillRect(QRectF(0, 45, 16, 1), kBorder);
+                          }),
+               out, QStringLiteral("tab_head_bg.png"));
+
+    const auto glyphMore = [](QPainter& p, const QColor& c) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(c);
+        for (int i = 0; i < 3; ++i) {
+            p.drawRoundedRect(QRectF(9, 10.5 + 5 * i, 14, 2), 1, 1);
+        }
+    };
+    const auto glyphMin = [](QPainter& p, const QColor& c) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(c);
+        p.drawRoundedRect(QRectF(10, 15.5, 12, 2), 1, 1);
+    };
+    const auto glyphClose = [](QPainter& p, const QColor& c) {
+        p.setPen(QPen(c, 1.8, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(11, 11), QPointF(21, 21));
+        p.drawLine(QPointF(21, 11), QPointF(11, 21));
+    };
+    const auto glyphRestore = [](QPainter& p, const QColor& c) {
+        p.setPen(QPen(c, 1.5));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(QRectF(10.5, 12.5, 9, 9), 1.5, 1.5);
+        p.drawLine(QPointF(13.5, 10.5), QPointF(21.5, 10.5));
+        p.drawLine(QPointF(21.5, 10.5), QPointF(21.5, 18.5));
+    };
+    ok &= Save(ChromeIcon(32, glyphMore), out, QStringLiteral("ic_more.png"));
+    ok &= Save(ChromeIcon(32, glyphMin), out, QStringLiteral("ic_min.png"));
+    ok &= Save(ChromeIcon(32, glyphRestore), out, QStringLiteral("ic_restore.png"));
+    ok &= Save(ChromeIcon(32, glyphClose), out, QStringLiteral("ic_close.png"));
+
+    ok &= Save(LogoImage(256), out, QStringLiteral("logo.png"));
+    ok &= Save(LogoImage(32), out, QStringLiteral("logo_32.png"));
+    ok &= Save(LogoImage(16), out, QStringLiteral("logo_16.png"));
+    ok &= Save(Strip(30, 30, 16, [](QPainter& p, int f) { DrawLogo(p, 30, f / 15.0); }), out,
+               QStringLiteral("logo_ani.png"));
+    // Tray icon: the logo on a dark disc, readable on light and dark panels.
+    ok &= Save(SolidImage(64, 64,
+                          [](QPainter& p) {
+                              p.setPen(Qt::NoPen);
+                              p.setBrush(QColor(0x10, 0x12, 0x16));
+                              p.drawRoundedRect(QRectF(0, 0, 64, 64), 14, 14);
+                              p.translate(4, 4);
+                              DrawLogo(p, 56, 0);
+                          }),
+               out, QStringLiteral("tray.png"));
+
+    // Small glyphs for the style sheet.
+    ok &= Save(SolidImage(12, 8,
+                          [](QPainter& p) {
+                              p.setPen(QPen(kMuted, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+                              p.drawPolyline(QPolygonF({QPointF(1.5, 2), QPointF(6, 6.2), QPointF(10.5, 2)}));
+                          }),
+               out, QStringLiteral("arrow_down.png"));
+    ok &= Save(SolidImage(12, 8,
+                          [](QPainter& p) {
+                              p.setPen(QPen(kAccent, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+                              p.drawPolyline(QPolygonF({QPointF(1.5, 2), QPointF(6, 6.2), QPointF(10.5, 2)}));
+                          }),
+               out, QStringLiteral("arrow_down_hot.png"));
+    return ok ? 0 : 1;
+}
