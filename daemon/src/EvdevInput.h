@@ -1,0 +1,57 @@
+// The keyboard's evdev devices: every event node with keys whose vendor and product match, found at
+// start and followed through udev as the keyboard is unplugged and plugged back. Each node is grabbed
+// (so that only the daemon sees its keys) once no key is held on it; until then its events go to the
+// system as usual and are not handed on.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "src/Io.h"
+
+struct libevdev;
+struct udev;
+struct udev_monitor;
+
+namespace kb::filterd {
+
+class EvdevInput : public IInput {
+  public:
+    // vendor/product as in config.xml; a value <= 0 matches any.
+    EvdevInput(int32_t vendor, int32_t product);
+    ~EvdevInput() override;
+    EvdevInput(const EvdevInput&) = delete;
+    EvdevInput& operator=(const EvdevInput&) = delete;
+
+    // Starts the udev monitor and opens the nodes present now. False with `error` when udev fails.
+    bool Open(std::string& error);
+
+    void AppendPollFds(std::vector<pollfd>& fds) const override;
+    void Service(IInputEvents& events, Time now) override;
+    void SetLed(uint16_t led, bool on) override;
+
+  private:
+    struct Device {
+        std::string node;
+        int fd = -1;
+        libevdev* dev = nullptr;
+        bool grabbed = false;
+        std::vector<uint16_t> held;  // keys handed on as down since the grab
+    };
+
+    void TryAdd(const char* node);
+    void Remove(std::size_t index, IInputEvents& events, Time now);
+    bool AnyKeyHeld(const Device& d) const;
+    // False when the device is gone.
+    bool Drain(Device& d, IInputEvents& events, Time now);
+
+    int32_t vendor_;
+    int32_t product_;
+    udev* udev_ = nullptr;
+    udev_monitor* monitor_ = nullptr;
+    std::vector<std::unique_ptr<Device>> devices_;
+};
+
+}  // namespace kb::filterd
