@@ -2,6 +2,7 @@
 // icon per tab and the hover animation of STabPage2 pages.
 #pragma once
 
+#include <QColor>
 #include <QTabWidget>
 #include <memory>
 #include <utility>
@@ -22,6 +23,7 @@ class STabCtrl2 : public QTabWidget {
     Q_PROPERTY(int textY READ textY WRITE setTextY)
     Q_PROPERTY(int tabWidth READ tabWidth WRITE setTabWidth)
     Q_PROPERTY(int tabHeight READ tabHeight WRITE setTabHeight)
+    Q_PROPERTY(QColor selectedTextColor READ selectedTextColor WRITE setSelectedTextColor)
   public:
     static constexpr const char16_t* kElementName = u"tabctrl2";
     static constexpr int kFrameIntervalMs = 50;
@@ -48,6 +50,10 @@ class STabCtrl2 : public QTabWidget {
     int tabHeight() const { return tabHeight_; }
     void setTabHeight(int height);
 
+    // Title colour of the selected tab; others use the tab bar's palette (WindowText).
+    QColor selectedTextColor() const { return selectedTextColor_; }
+    void setSelectedTextColor(const QColor& color) { selectedTextColor_ = color; }
+
     // The pointer entered or left the header of tab `index` (the tab bar reports these).
     void OnTabItemHover(int index);
     void OnTabItemLeave(int index);
@@ -61,8 +67,7 @@ class STabCtrl2 : public QTabWidget {
     int HoveredTab() const { return hoveredTab_; }
     bool DrawsHeaders() const;
 
-    // Drawing of the header row, used by the tab bar.
-    void PaintHeaders(QPainter& painter, const QRect& area) const;
+    // Icon and title of one header, drawn by the tab bar over the header's skin.
     void PaintHeader(QPainter& painter, const QRect& header, int index) const;
 
   protected:
@@ -79,6 +84,7 @@ class STabCtrl2 : public QTabWidget {
     int iconX_ = 0, iconY_ = 0;
     int textX_ = -1, textY_ = -1;
     int tabWidth_ = 0, tabHeight_ = 0;
+    QColor selectedTextColor_;
     int hoveredTab_ = -1;
     int tickHandle_ = 0;
 };

@@ -1,0 +1,73 @@
+#include "kb/widgets/ExButtonLook.h"
+
+#include <QAbstractButton>
+#include <QPainter>
+#include <QStringList>
+
+#include "kb/common/NumberText.h"
+#include "kb/ui/Skin.h"
+
+namespace kb::widgets {
+
+QPoint ExButtonLook::ParseIconPos(const QString& text) {
+    const QStringList parts = text.split(u',');
+    const int x = parts.size() > 0 ? kb::ScanDecimalInt(parts[0].toStdU16String()).value_or(0) : 0;
+    const int y = parts.size() > 1 ? kb::ScanDecimalInt(parts[1].toStdU16String()).value_or(0) : 0;
+    return {x, y};
+}
+
+QRect ExButtonLook::TextRect(const QRect& client) const {
+    int iconWidth = 0;
+    if (auto icon = kb::ui::SkinPool::Shared().Find(iconSkin)) {
+        iconWidth = icon->FrameSize().width();
+    }
+    QRect text = client;
+    text.setLeft(client.left() + iconPos.x() + iconWidth + textX);
+    text.setTop(client.top() + iconPos.y() + textY);
+    return text;
+}
+
+int ExButtonLook::SkinFrame(bool pressed, bool hovered, bool checked, int frames) {
+    if (pressed) {
+        return 2;
+    }
+    if (hovered) {
+        return 1;
+    }
+    if (checked) {
+        return frames > 0 ? frames - 1 : 0;
+    }
+    return 0;
+}
+
+int ExButtonLook::IconState(bool enabled, bool pressed, bool hovered, bool checked) {
+    int state = 0;
+    if (!enabled) {
+        state = 3;
+    } else if (pressed) {
+        state = 2;
+    } else if (hovered) {
+        state = 1;
+    }
+    return checked ? state + 4 : state;
+}
+
+void ExButtonLook::Paint(QPainter& painter, const QAbstractButton& button, bool hovered) const {
+    const QRect client = button.rect();
+    auto& pool = kb::ui::SkinPool::Shared();
+    if (auto box = pool.Find(skin)) {
+        box->Draw(painter, client, SkinFrame(button.isDown(), hovered, button.isChecked(), box->Frames()));
+    }
+    if (auto icon = pool.Find(iconSkin)) {
+        const QRect target(client.topLeft() + iconPos, icon->FrameSize());
+        icon->Draw(painter, target,
+                   IconState(button.isEnabled(), button.isDown(), hovered, button.isChecked()));
+    }
+    painter.setFont(button.font());
+    painter.setPen(button.palette().color(button.isEnabled() ? QPalette::Active : QPalette::Disabled,
+                                          QPalette::ButtonText));
+    painter.drawText(TextRect(client), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic,
+                     button.text());
+}
+
+}  // namespace kb::widgets
