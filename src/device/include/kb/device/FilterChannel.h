@@ -1,0 +1,89 @@
+// The connection to the keyboard filter (kbfilterd on Linux, the filter driver on Windows): the three
+// requests, and a monitor thread that polls the held keys about once a millisecond and reports each press
+// and release to the installed listener. The main window owns the one channel.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "kb/device/FilterConnection.h"
+#include "kb/device/HeldKeyTracker.h"
+#include "kb/device/MonitorProxy.h"
+
+namespace kb::KbFiltrDevice {
+
+// How the channel finds and opens the filter: the virtual filter when KBSTUDIO_VIRTUAL_FILTER=1, else the
+// platform's interfaces. Tests pass their own.
+using FilterOpener = std::function<FilterOpenResult()>;
+FilterOpenResult OpenDefaultFilter();
+
+class FilterChannel {
+  public:
+    static constexpr std::size_t kHeldKeySlots = 256;
+    using HeldKeys = std::array<uint32_t, kHeldKeySlots>;
+
+    explicit FilterChannel(FilterOpener opener = OpenDefaultFilter);
+    // Teardown: stops the monitor, deletes the listener, closes the interface.
+    ~FilterChannel();
+
+    FilterChannel(const FilterChannel&) = delete;
+    FilterChannel& operator=(const FilterChannel&) = delete;
+
+    // Finds and opens the filter's interface; a new open replaces the one held (the old one closes once
+    // no request uses it any more). Returns whether an interface is open now.
+    bool OpenChannel();
+    bool IsOpen() const;
+    // What the last OpenChannel found: the path tried and, when it failed, why.
+    FilterOpenError LastOpenError() const;
+    std::string LastOpenProblem() const;
+    std::string LastOpenPath() const;
+    // Drops the interface (requests are then skipped).
+    void CloseChannel();
+
+    // The requests; each is skipped (false / 0) when no interface is open. Callers may ignore the result.
+    bool ReloadAssignments();
+    bool SetFilterMode(uint32_t mode);
+    // Fills `keys` from the reply (slots the reply does not reach keep their values) and returns the
+    // number of bytes returned; 0 on failure.
+    std::size_t ReadHeldKeys(HeldKeys& keys);
+
+    // Stops a running monitor, then starts a new one. Returns whether a thread was created.
+    bool StartMonitor();
+    // Asks the running monitor to end and waits until it has.
+    void StopMonitor();
+    bool IsMonitoring() const { return monitorThread_.joinable(); }
+
+    // Replaces the listener under the lock: the old one is deleted, so it is never called afterwards.
+    // Null removes it; events are then dropped while the held keys are still followed.
+    void SetProxy(std::unique_ptr<IMonitorProxy> proxy);
+
+  private:
+    std::shared_ptr<IFilterConnection> Connection() const;
+    bool Send(uint32_t code, std::span<const std::byte> input, std::span<std::byte> output,
+              std::size_t* returned);
+    void MonitorLoop(uint32_t id);
+
+    FilterOpener opener_;
+
+    mutable std::mutex deviceLock_;  // guards device_ and the last open's details
+    std::shared_ptr<IFilterConnection> device_;
+    FilterOpenError lastError_ = FilterOpenError::NoInterface;
+    std::string lastProblem_;
+    std::string lastPath_;
+
+    std::mutex lock_;  // guards proxy_ against the monitor thread
+    std::unique_ptr<IMonitorProxy> proxy_;
+
+    std::thread monitorThread_;
+    std::atomic<uint32_t> monitorId_{0};  // identity of the running monitor; 0 asks it to end
+    uint32_t nextMonitorId_ = 0;
+    HeldKeyTracker heldKeys_;  // touched only by the monitor thread (one at a time)
+};
+
+}  // namespace kb::KbFiltrDevice

@@ -1,0 +1,220 @@
+// The filter's interfaces on Linux: the Unix sockets of kbfilterd in its socket folder.
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "kb/common/Trace.h"
+#include "kb/device/FilterConnection.h"
+#include "kb/device/FilterWire.h"
+
+namespace kb::KbFiltrDevice {
+namespace {
+
+// A daemon that stops answering must not hang the monitor thread (and so StopMonitor) for ever.
+constexpr int kReplyTimeoutMs = 2000;
+
+std::string SocketFolder() {
+    const char* env = std::getenv(filterwire::kSocketDirEnv);
+    return env != nullptr && *env != '\0' ? env : filterwire::kDefaultSocketDir;
+}
+
+class SocketConnection final : public IFilterConnection {
+  public:
+    explicit SocketConnection(int fd) : fd_(fd) {}
+    ~SocketConnection() override { Drop(); }
+
+    SocketConnection(const SocketConnection&) = delete;
+    SocketConnection& operator=(const SocketConnection&) = delete;
+
+    std::optional<std::size_t> Request(uint32_t code, std::span<const std::byte> input,
+                                       std::span<std::byte> output) override {
+        if (input.size() > filterwire::kMaxInputBytes) {
+            return std::nullopt;  // the daemon would hang up rather than read it
+        }
+        // One request and its reply at a time: the monitor thread and the UI thread share the stream.
+        const std::lock_guard guard(mutex_);
+        if (fd_ < 0) {
+            return std::nullopt;
+        }
+        std::array<std::byte, filterwire::kHeaderBytes + filterwire::kMaxInputBytes> request{};
+        const filterwire::Header header = filterwire::MakeHeader(code, static_cast<uint32_t>(input.size()));
+        std::copy(header.begin(), header.end(), request.begin());
+        std::copy(input.begin(), input.end(), request.begin() + filterwire::kHeaderBytes);
+        filterwire::Header reply{};
+        if (!SendAll(request.data(), filterwire::kHeaderBytes + input.size()) ||
+            !ReceiveAll(reply.data(), reply.size())) {
+            Drop();
+            return std::nullopt;
+        }
+        const filterwire::HeaderFields fields = filterwire::ParseHeader(reply);
+        if (fields.length > filterwire::kMaxOutputBytes) {
+            Drop();  // not our protocol: the stream cannot be trusted any more
+            return std::nullopt;
+        }
+        std::array<std::byte, filterwire::kMaxOutputBytes> body{};
+        if (!ReceiveAll(body.data(), fields.length)) {
+            Drop();
+            return std::nullopt;
+        }
+        if (fields.first != static_cast<uint32_t>(filterwire::Status::Ok)) {
+            return std::nullopt;
+        }
+        const std::size_t copied = std::min<std::size_t>(fields.length, output.size());
+        std::copy_n(body.begin(), copied, output.begin());
+        return copied;
+    }
+
+  private:
+    void Drop() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+
+    bool Wait(short events) {
+        pollfd p{fd_, events, 0};
+        for (;;) {
+            const int r = ::poll(&p, 1, kReplyTimeoutMs);
+            if (r > 0) {
+                return true;
+            }
+            if (r == 0 || errno != EINTR) {
+                return false;
+            }
+        }
+    }
+
+    bool SendAll(const std::byte* data, std::size_t size) {
+        while (size > 0) {
+            if (!Wait(POLLOUT)) {
+                return false;
+            }
+            const ssize_t n = ::send(fd_, data, size, MSG_NOSIGNAL);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                return false;
+            }
+            data += n;
+            size -= static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
+    bool ReceiveAll(std::byte* data, std::size_t size) {
+        while (size > 0) {
+            if (!Wait(POLLIN)) {
+                return false;
+            }
+            const ssize_t n = ::recv(fd_, data, size, 0);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                return false;  // error, or the daemon closed the connection
+            }
+            data += n;
+            size -= static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
+    std::mutex mutex_;
+    int fd_;
+};
+
+FilterOpenResult Connect(const std::string& path) {
+    FilterOpenResult result;
+    result.path = path;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof(address.sun_path)) {
+        result.error = FilterOpenError::Failed;
+        result.problem = "the filter socket path is too long: " + path;
+        return result;
+    }
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        result.error = FilterOpenError::Failed;
+        result.problem = std::string("cannot create a socket: ") + std::strerror(errno);
+        return result;
+    }
+    int rc = 0;
+    do {
+        rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+        const int error = errno;
+        ::close(fd);
+        if (error == EACCES || error == EPERM) {
+            result.error = FilterOpenError::NoPermission;
+            result.problem = "no permission on the filter socket " + path;
+        } else if (error == ECONNREFUSED) {
+            result.error = FilterOpenError::Failed;
+            result.problem = "kbfilterd is not listening on " + path + " (stale socket)";
+        } else {
+            result.error = FilterOpenError::Failed;
+            result.problem = "cannot connect to " + path + ": " + std::strerror(error);
+        }
+        return result;
+    }
+    result.connection = std::make_shared<SocketConnection>(fd);
+    result.error = FilterOpenError::None;
+    return result;
+}
+
+}  // namespace
+
+FilterOpenResult OpenFilterInterface() {
+    namespace fs = std::filesystem;
+    const std::string folder = SocketFolder();
+    FilterOpenResult none;
+    none.error = FilterOpenError::NoInterface;
+    none.problem = "no filter socket in " + folder + " (is kbfilterd running?)";
+
+    // A missing folder is an empty set, as when the daemon is not installed; other errors end the search.
+    std::vector<std::string> sockets;
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    if (ec && ec != std::errc::no_such_file_or_directory) {
+        Trace("Listing %s failed: %x\n", folder.c_str(), static_cast<unsigned>(ec.value()));
+        none.error =
+            ec == std::errc::permission_denied ? FilterOpenError::NoPermission : FilterOpenError::Failed;
+        none.problem = "cannot list the filter socket folder " + folder + ": " + ec.message();
+        return none;
+    }
+    Trace("\nList of KBFILTER Device Interfaces\n");
+    Trace("---------------------------------\n");
+    if (!ec) {
+        for (const fs::directory_entry& entry : it) {
+            std::error_code statError;
+            if (entry.is_socket(statError)) {
+                sockets.push_back(entry.path().string());
+            }
+        }
+    }
+    std::sort(sockets.begin(), sockets.end());
+    for (std::size_t i = 0; i < sockets.size(); ++i) {
+        Trace("%d %s\n", static_cast<int>(i + 1), sockets[i].c_str());
+    }
+    if (sockets.empty()) {
+        Trace("No device interfaces present\n");
+        return none;
+    }
+    return Connect(sockets.back());
+}
+
+}  // namespace kb::KbFiltrDevice
