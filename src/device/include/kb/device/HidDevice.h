@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -58,21 +59,24 @@ class HidDevice {
     bool GetFeature(Report& report);
     bool SetFeature(const Report& report);
 
-    State GetState() const { return state_; }
-    bool IsOpen() const { return state_ == State::Open; }
+    State GetState() const;
+    bool IsOpen() const;
     // The system error of the last failed Open (Linux: errno; EACCES or EPERM mean no permission on the
     // node), 0 otherwise.
-    int LastError() const { return lastError_; }
+    int LastError() const;
     // The path given to the last Open, and the system node it names ("/dev/hidraw3"; empty for the
     // virtual keyboard).
-    const std::u16string& Path() const { return path_; }
-    const std::string& NodePath() const { return nodePath_; }
-    const HidCapabilities& Capabilities() const { return capabilities_; }
+    std::u16string Path() const;
+    std::string NodePath() const;
+    HidCapabilities Capabilities() const;
 
   private:
-    void CloseChannel();
+    std::shared_ptr<HidChannel> CurrentChannel() const;
 
-    std::unique_ptr<HidChannel> channel_;
+    // Operations of different kinds may run at once on different threads (a Close beside a Write); each
+    // keeps the channel it started with alive until it returns.
+    mutable std::mutex mutex_;
+    std::shared_ptr<HidChannel> channel_;
     State state_ = State::Closed;
     int lastError_ = 0;
     std::u16string path_;

@@ -1,0 +1,208 @@
+#include "HidrawNode_linux.h"
+#include "kb/common/Utf.h"
+#include "kb/device/DeviceWatcher.h"
+#include "kb/device/VirtualKeyboard.h"
+
+#include <libudev.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <map>
+#include <string>
+
+namespace kb {
+
+struct DeviceWatcher::Impl {
+    udev* context = nullptr;
+    udev_monitor* monitor = nullptr;
+    int epoll = -1;
+    int wake = -1;   // eventfd: the virtual keyboard has news
+    int timer = -1;  // timerfd: the virtual keyboard's return is due
+    int listener = 0;
+    // Identity paths by DEVPATH, learnt while the sysfs tree exists, for naming a later removal.
+    std::map<std::string, std::vector<std::string>> known;
+
+    void Remember(udev_device* device, std::vector<DeviceEvent>* arrivals) {
+        HidrawNode node;
+        if (!DescribeHidrawNode(device, node)) {
+            return;
+        }
+        std::vector<std::string>& paths = known[node.devpath];
+        paths.clear();
+        for (const HidrawEntry& entry : node.entries) {
+            paths.push_back(entry.path);
+            if (arrivals != nullptr) {
+                arrivals->push_back({DeviceEventKind::Arrival, Utf8ToUtf16(entry.path)});
+            }
+        }
+    }
+
+    void Forget(udev_device* device, std::vector<DeviceEvent>& removals) {
+        const char* devpath = udev_device_get_devpath(device);
+        const auto it = devpath != nullptr ? known.find(devpath) : known.end();
+        if (it == known.end()) {
+            return;  // never seen: its identity cannot be told any more
+        }
+        for (const std::string& path : it->second) {
+            removals.push_back({DeviceEventKind::Removal, Utf8ToUtf16(path)});
+        }
+        known.erase(it);
+    }
+
+    void EnumeratePresent() {
+        udev_enumerate* enumerate = udev_enumerate_new(context);
+        if (enumerate == nullptr) {
+            return;
+        }
+        udev_enumerate_add_match_subsystem(enumerate, "hidraw");
+        udev_enumerate_scan_devices(enumerate);
+        udev_list_entry* item = nullptr;
+        udev_list_entry_foreach(item, udev_enumerate_get_list_entry(enumerate)) {
+            if (udev_device* device = udev_device_new_from_syspath(context, udev_list_entry_get_name(item))) {
+                Remember(device, nullptr);
+                udev_device_unref(device);
+            }
+        }
+        udev_enumerate_unref(enumerate);
+    }
+
+    // Arms the timer for the virtual keyboard's return (or disarms it).
+    void ArmTimer() {
+        if (timer < 0) {
+            return;
+        }
+        itimerspec spec{};
+        if (const auto deadline = VirtualKeyboard::Instance().NextDeadline()) {
+            const auto ns =
+                std::chrono::duration_cast<std::chrono::nanoseconds>(deadline->time_since_epoch()).count();
+            const long long at = ns > 0 ? ns : 1;  // 0 would disarm
+            spec.it_value.tv_sec = static_cast<time_t>(at / 1000000000LL);
+            spec.it_value.tv_nsec = static_cast<long>(at % 1000000000LL);
+        }
+        timerfd_settime(timer, TFD_TIMER_ABSTIME, &spec, nullptr);
+    }
+
+    void Add(int fd) const {
+        epoll_event event{};
+        event.events = EPOLLIN;
+        event.data.fd = fd;
+        epoll_ctl(epoll, EPOLL_CTL_ADD, fd, &event);
+    }
+
+    static void Drain(int fd) {
+        uint64_t count = 0;
+        while (fd >= 0 && ::read(fd, &count, sizeof count) > 0) {
+        }
+    }
+};
+
+DeviceWatcher::DeviceWatcher() = default;
+
+DeviceWatcher::~DeviceWatcher() {
+    Stop();
+}
+
+bool DeviceWatcher::Start() {
+    Stop();
+    auto impl = std::make_unique<Impl>();
+    impl->epoll = epoll_create1(EPOLL_CLOEXEC);
+    if (impl->epoll < 0) {
+        return false;
+    }
+    impl->context = udev_new();
+    if (impl->context != nullptr) {
+        impl->monitor = udev_monitor_new_from_netlink(impl->context, "udev");
+        if (impl->monitor != nullptr &&
+            (udev_monitor_filter_add_match_subsystem_devtype(impl->monitor, "hidraw", nullptr) < 0 ||
+             udev_monitor_enable_receiving(impl->monitor) < 0)) {
+            udev_monitor_unref(impl->monitor);
+            impl->monitor = nullptr;
+        }
+        if (impl->monitor != nullptr) {
+            impl->Add(udev_monitor_get_fd(impl->monitor));
+        }
+        // After the monitor listens, so that no node slips between the two.
+        impl->EnumeratePresent();
+    }
+    if (VirtualKeyboard::Enabled()) {
+        impl->wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        impl->timer = timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
+        if (impl->wake >= 0 && impl->timer >= 0) {
+            impl->Add(impl->wake);
+            impl->Add(impl->timer);
+            const int wake = impl->wake;
+            impl->listener = VirtualKeyboard::Instance().AddListener([wake] {
+                const uint64_t one = 1;
+                [[maybe_unused]] const ssize_t ignored = ::write(wake, &one, sizeof one);
+            });
+        }
+    }
+    if (impl->monitor == nullptr && impl->listener == 0) {
+        impl_ = std::move(impl);
+        Stop();
+        return false;
+    }
+    impl_ = std::move(impl);
+    impl_->ArmTimer();
+    return true;
+}
+
+void DeviceWatcher::Stop() {
+    if (impl_ == nullptr) {
+        return;
+    }
+    if (impl_->listener != 0) {
+        VirtualKeyboard::Instance().RemoveListener(impl_->listener);
+    }
+    if (impl_->monitor != nullptr) {
+        udev_monitor_unref(impl_->monitor);
+    }
+    if (impl_->context != nullptr) {
+        udev_unref(impl_->context);
+    }
+    for (int fd : {impl_->epoll, impl_->wake, impl_->timer}) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+    impl_.reset();
+}
+
+bool DeviceWatcher::IsRunning() const {
+    return impl_ != nullptr;
+}
+
+intptr_t DeviceWatcher::PollHandle() const {
+    return impl_ != nullptr ? impl_->epoll : -1;
+}
+
+std::vector<DeviceEvent> DeviceWatcher::ProcessPending() {
+    std::vector<DeviceEvent> events;
+    if (impl_ == nullptr) {
+        return events;
+    }
+    if (impl_->monitor != nullptr) {
+        while (udev_device* device = udev_monitor_receive_device(impl_->monitor)) {
+            const char* action = udev_device_get_action(device);
+            if (action != nullptr && std::strcmp(action, "add") == 0) {
+                impl_->Remember(device, &events);
+            } else if (action != nullptr && std::strcmp(action, "remove") == 0) {
+                impl_->Forget(device, events);
+            }
+            udev_device_unref(device);
+        }
+    }
+    if (impl_->listener != 0) {
+        Impl::Drain(impl_->wake);
+        Impl::Drain(impl_->timer);
+        std::vector<DeviceEvent> simulated = VirtualKeyboard::Instance().TakeEvents(impl_->listener);
+        events.insert(events.end(), simulated.begin(), simulated.end());
+        impl_->ArmTimer();
+    }
+    return events;
+}
+
+}  // namespace kb
