@@ -13,6 +13,11 @@ packages=(
     libudev-dev libevdev-dev umockdev libumockdev-dev
 )
 
+# The Windows cross-build and its tests under Wine.
+if [ "${1:-}" = "--windows" ]; then
+    packages=(g++-mingw-w64-x86-64-posix wine wine64 ca-certificates)
+fi
+
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
