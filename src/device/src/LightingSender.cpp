@@ -1,0 +1,103 @@
+#include "kb/device/LightingSender.h"
+
+#include <chrono>
+#include <thread>
+
+#include "kb/device/HidDevice.h"
+
+namespace kb {
+
+bool HidDeviceTransport::IsOpen() const {
+    return device_.IsOpen();
+}
+bool HidDeviceTransport::SetFeature(const Report& report) {
+    return device_.SetFeature(report);
+}
+bool HidDeviceTransport::GetFeature(Report& report) {
+    return device_.GetFeature(report);
+}
+int32_t HidDeviceTransport::Write(const Report& report) {
+    return device_.Write(report);
+}
+
+int64_t SteadyPacingClock::NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void SteadyPacingClock::SleepMs(int64_t ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+std::string FirmwareVersionText(int32_t version) {
+    if (version < 0) {
+        return {};
+    }
+    if (version == 0) {
+        return "Early version";
+    }
+    return "v" + std::to_string(version / 256) + "." + std::to_string(version % 256);
+}
+
+LightingSender::LightingSender(IHidTransport& hid, LedEffectConfig& effects, SideLightConfig& sides,
+                               std::shared_ptr<PacingClock> clock)
+    : hid_(hid), effects_(effects), sides_(sides), clock_(std::move(clock)) {
+    m_lastLightingSend = clock_->NowMs();
+}
+
+void LightingSender::MarkLightingSend() {
+    m_lastLightingSend = clock_->NowMs();
+}
+
+// -1 stands for the configuration's current entry; the report then names that entry, the one whose
+// record it carries.
+void LightingSender::SendLedEffect(int effect) {
+    const int index = effect == -1 ? effects_.GetSel() : effect;
+    const LedEffectItem* item = index >= 0 && index < kEffectCount ? effects_.GetItem(index) : nullptr;
+    if (item == nullptr) {
+        return;
+    }
+    SendPaced(BuildEffectReport(static_cast<uint8_t>(index), item->brightness, item->speed, item->selection));
+}
+
+void LightingSender::SendSideLight(int mode) {
+    const int index = mode == -1 ? sides_.GetSel() : mode;
+    const SideLightItem* item = index >= 0 && index < kSideModeCount ? sides_.GetItem(index) : nullptr;
+    if (item == nullptr) {
+        return;
+    }
+    SendPaced(BuildSideLightReport(static_cast<uint8_t>(index), item->level));
+}
+
+void LightingSender::SendLedEffectRaw(int effect) {
+    const int index = effect == -1 ? effects_.GetSel() : effect;
+    const LedEffectItem* item = index >= 0 && index < kEffectCount ? effects_.GetItem(index) : nullptr;
+    if (item == nullptr) {
+        return;
+    }
+    hid_.SetFeature(BuildEffectReportRaw(static_cast<uint8_t>(index), item->brightness, item->speed,
+                                         item->deriction, item->selection));
+}
+
+void LightingSender::SendPaced(const Report& report) {
+    const int64_t elapsed = clock_->NowMs() - m_lastLightingSend;
+    if (elapsed < kPacingMs) {
+        clock_->SleepMs(kPacingMs - elapsed);
+    }
+    hid_.SetFeature(report);  // a failed report is not repeated; the next change sends again
+    m_lastLightingSend = clock_->NowMs();
+}
+
+void LightingSender::ReadFirmwareVersion() {
+    if (!hid_.IsOpen()) {
+        return;
+    }
+    Report buffer = BuildVersionRequest();
+    if (!hid_.SetFeature(buffer) || !hid_.GetFeature(buffer)) {
+        return;
+    }
+    m_firmwareVersion = VersionFromReport(buffer);
+}
+
+}  // namespace kb
