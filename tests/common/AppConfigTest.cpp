@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
+
 #include <filesystem>
 #include <fstream>
 #include <utility>
@@ -121,8 +123,8 @@ TEST(AppConfigTest, EveryCombkeyChildCountsTextIncluded) {
 }
 
 TEST(AppConfigTest, MissingOrMalformedFileGivesTheDefaults) {
-    const fs::path dir = fs::temp_directory_path() / ("kb_appconfig_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const kbtest::ScratchDir scratch;
+    const fs::path& dir = scratch.path();
     kb::AppConfig c;
     ASSERT_TRUE(c.LoadFromBuffer(R"(<usb vid="1"/><local language="cn"/><funkey><i name="a"/></funkey>)"));
     EXPECT_FALSE(c.Load(dir / "config.xml"));
@@ -140,7 +142,6 @@ TEST(AppConfigTest, MissingOrMalformedFileGivesTheDefaults) {
         .write(reinterpret_cast<const char*>(text.data()), static_cast<std::streamsize>(text.size() * 2));
     EXPECT_TRUE(c.Load(dir / "config.xml"));
     EXPECT_EQ(c.Vid(), 16);
-    fs::remove_all(dir);
 }
 
 }  // namespace

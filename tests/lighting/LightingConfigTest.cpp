@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <csignal>
+#include "TestSupport.h"
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -18,48 +16,12 @@ namespace {
 
 class LightingConfigTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("kb_lighting_" + std::to_string(::getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    void Write(const fs::path& file, const std::string& text) {
-        std::ofstream(file, std::ios::binary) << text;
-    }
-    std::string Read(const fs::path& file) {
-        std::ifstream in(file, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    void Write(const fs::path& file, const std::string& text) { kbtest::WriteFile(file, text); }
+    std::string Read(const fs::path& file) { return kbtest::ReadFile(file); }
     fs::path Led() const { return dir_ / "ledeffect.xml"; }
     fs::path Side() const { return dir_ / "sidemodel.xml"; }
-    fs::path dir_;
-};
-
-// Makes every write beyond a few bytes fail, as on a full disk, for the lifetime of the object; this works
-// whatever rights the tests run with.
-class FullDisk {
-  public:
-    FullDisk() {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit tight = saved_;
-        tight.rlim_cur = 16;
-        ::setrlimit(RLIMIT_FSIZE, &tight);
-    }
-    ~FullDisk() {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-    FullDisk(const FullDisk&) = delete;
-    FullDisk& operator=(const FullDisk&) = delete;
-
-  private:
-    rlimit saved_{};
-    void (*previousHandler_)(int) = nullptr;
+    kbtest::ScratchDir scratch_;
+    const fs::path& dir_ = scratch_.path();
 };
 
 std::string FactoryLedFile() {
@@ -190,7 +152,10 @@ TEST_F(LightingConfigTest, FailedSaveKeepsTheOldFileAndTheSettings) {
     kb::LedEffectConfig config;
     ASSERT_FALSE(config.Load(Led()));
     const std::string before = Read(Led());
-    const FullDisk full;
+    if (!kbtest::FullDisk::Supported()) {
+        GTEST_SKIP() << "no file-size limits on this system";
+    }
+    const kbtest::FullDisk full;
     config.GetItem(0)->brightness = 2;
     EXPECT_FALSE(config.Save());
     config.SetSel(5);

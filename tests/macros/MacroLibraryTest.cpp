@@ -1,10 +1,9 @@
 #include "kb/macros/MacroLibrary.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
-#include <csignal>
+#include "TestSupport.h"
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -16,45 +15,11 @@ namespace {
 
 class MacroLibraryTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("kb_macros_" + std::to_string(::getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    void Write(const std::string& text) { std::ofstream(File(), std::ios::binary) << text; }
-    std::string Read() {
-        std::ifstream in(File(), std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    void Write(const std::string& text) { kbtest::WriteFile(File(), text); }
+    std::string Read() { return kbtest::ReadFile(File()); }
     fs::path File() const { return dir_ / "macro.xml"; }
-    fs::path dir_;
-};
-
-// Makes every write beyond a few bytes fail, as on a full disk, for the lifetime of the object; this works
-// whatever rights the tests run with.
-class FullDisk {
-  public:
-    FullDisk() {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit tight = saved_;
-        tight.rlim_cur = 16;
-        ::setrlimit(RLIMIT_FSIZE, &tight);
-    }
-    ~FullDisk() {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-    FullDisk(const FullDisk&) = delete;
-    FullDisk& operator=(const FullDisk&) = delete;
-
-  private:
-    rlimit saved_{};
-    void (*previousHandler_)(int) = nullptr;
+    kbtest::ScratchDir scratch_;
+    const fs::path& dir_ = scratch_.path();
 };
 
 std::vector<std::u16string> Names(const kb::MacroLibrary& lib) {
@@ -262,7 +227,10 @@ TEST_F(MacroLibraryTest, FailedSaveKeepsTheOldFileAndTheLibrary) {
     lib.Load(File());
     lib.AddGroup();
     const std::string before = Read();
-    const FullDisk full;
+    if (!kbtest::FullDisk::Supported()) {
+        GTEST_SKIP() << "no file-size limits on this system";
+    }
+    const kbtest::FullDisk full;
     lib.AddGroup();
     EXPECT_FALSE(lib.Save());
     EXPECT_EQ(Names(lib), (std::vector<std::u16string>{u"Group 0", u"Group 1"}));
