@@ -41,5 +41,10 @@ int CmdRecords(const CliContext& ctx);
 int CmdMacros(const CliContext& ctx);
 int CmdKey(const CliContext& ctx);
 int CmdReport(const CliContext& ctx);
+int CmdDevices(const CliContext& ctx);
+int CmdVersion(const CliContext& ctx);
+int CmdEffect(const CliContext& ctx);
+int CmdSide(const CliContext& ctx);
+int CmdFilter(const CliContext& ctx);
 
 }  // namespace kbctl

@@ -22,6 +22,14 @@ constexpr Command kCommands[] = {
     {"key", kbctl::CmdKey, "key CODE               one row of the key table"},
     {"report", kbctl::CmdReport,
      "report KIND ...        the 8 bytes of a keyboard report: effect, effect-raw, side, version, reset"},
+    {"devices", kbctl::CmdDevices, "devices                the keyboard's matching HID interfaces"},
+    {"version", kbctl::CmdVersion, "version                the keyboard's firmware version"},
+    {"effect", kbctl::CmdEffect,
+     "effect N [--brightness B] [--speed S] [--selection X]\n"
+     "                         choose, save and send a lighting effect"},
+    {"side", kbctl::CmdSide, "side MODE [--level L]  choose, save and send a side-light mode"},
+    {"filter", kbctl::CmdFilter, "filter mode VALUE | reload | monitor\n"
+                                 "                         requests to the keyboard filter (kbfilterd)"},
 };
 
 void PrintUsage(std::ostream& out) {

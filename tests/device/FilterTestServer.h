@@ -17,7 +17,8 @@
 #include <thread>
 #include <vector>
 
-#include "kb/device/FilterWire.h"
+// By its path in the tree, so that test programs without the device library can use it too.
+#include "../../src/device/include/kb/device/FilterWire.h"
 
 namespace kbtest {
 

@@ -1,0 +1,59 @@
+// kbctl devices / kbctl version: the keyboard's matching HID interfaces, and its firmware version.
+#include "Cli.h"
+#include "DeviceCli.h"
+#include "kb/common/Utf.h"
+#include "kb/device/HidDiscovery.h"
+#include "kb/device/LightingSender.h"
+#include "kb/lighting/LedEffectConfig.h"
+#include "kb/lighting/SideLightConfig.h"
+
+namespace kbctl {
+int CmdDevices(const CliContext& ctx) {
+    if (!Positionals(ctx.args).empty()) {
+        throw CliError("takes no arguments");
+    }
+    const kb::HidMatch match = LoadKeyboardMatch(ctx);
+    std::vector<kb::HidInterfaceInfo> found;
+    {
+        const TraceToStderr quiet;
+        found = kb::EnumHidInterfaces(match);
+    }
+    nlohmann::json list = nlohmann::json::array();
+    for (const kb::HidInterfaceInfo& info : found) {
+        list.push_back({{"path", kb::Utf16ToUtf8(info.path)},
+                        {"vid", info.vid},
+                        {"pid", info.pid},
+                        {"interface", info.interfaceNumber},
+                        {"collection", info.collection},
+                        {"version", info.version},
+                        {"usagePage", info.usagePage},
+                        {"usage", info.usage}});
+    }
+    PrintJson(list);
+    return 0;
+}
+
+int CmdVersion(const CliContext& ctx) {
+    if (!Positionals(ctx.args).empty()) {
+        throw CliError("takes no arguments");
+    }
+    kb::HidDevice device;
+    OpenKeyboard(ctx, device);
+    kb::HidDeviceTransport transport(device);
+    // The sender needs the lighting settings only for its lighting reports; empty ones do.
+    kb::LedEffectConfig effects;
+    kb::SideLightConfig sides;
+    kb::LightingSender sender(transport, effects, sides);
+    {
+        const TraceToStderr quiet;
+        sender.ReadFirmwareVersion();
+    }
+    const int32_t version = sender.FirmwareVersion();
+    if (version < 0) {
+        throw CliError("the keyboard did not answer the version request");
+    }
+    PrintJson({{"version", version}, {"text", kb::FirmwareVersionText(version)}});
+    return 0;
+}
+
+}  // namespace kbctl

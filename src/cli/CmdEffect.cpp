@@ -1,0 +1,178 @@
+// kbctl effect / kbctl side: store a lighting choice as the lighting page does, save it, and send the
+// paced report to the keyboard.
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+
+#include "Cli.h"
+#include "DeviceCli.h"
+#include "kb/device/LightingSender.h"
+#include "kb/lighting/LedEffectConfig.h"
+#include "kb/lighting/Reports.h"
+#include "kb/lighting/SideLightConfig.h"
+
+namespace kbctl {
+namespace {
+
+// Refuses options the command does not know, so that a misspelt one is not silently ignored.
+void CheckOptions(const std::vector<std::string>& args, const std::vector<std::string>& known,
+                  const char* usage) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i].rfind("--", 0) == 0) {
+            if (std::find(known.begin(), known.end(), args[i]) == known.end()) {
+                throw CliError("unknown option " + args[i] + "\n" + usage);
+            }
+            ++i;
+        }
+    }
+}
+
+std::optional<uint8_t> ByteOption(const std::vector<std::string>& args, const std::string& name, int lo,
+                                  int hi) {
+    const std::string* text = FindOption(args, name);
+    if (text == nullptr) {
+        return std::nullopt;
+    }
+    const int64_t value = ParseIntArg(*text, name);
+    if (value < lo || value > hi) {
+        throw CliError(name + " must be " + std::to_string(lo) + "-" + std::to_string(hi) + ", not " + *text);
+    }
+    return static_cast<uint8_t>(value);
+}
+
+int IndexArg(const std::vector<std::string>& args, const char* what, int count, const char* usage) {
+    const std::vector<std::string> positionals = Positionals(args);
+    if (positionals.size() != 1) {
+        throw CliError(usage);
+    }
+    const int64_t value = ParseIntArg(positionals[0], what);
+    if (value < 0 || value >= count) {
+        throw CliError(std::string(what) + " must be 0-" + std::to_string(count - 1) + ", not " +
+                       positionals[0]);
+    }
+    return static_cast<int>(value);
+}
+
+void RequireFolder(const CliContext& ctx) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(ctx.dir, ec)) {
+        throw CliError("no such folder: " + ctx.dir.string());
+    }
+}
+
+// Passes everything on and remembers whether the last feature report went through.
+class ObservedTransport final : public kb::IHidTransport {
+  public:
+    explicit ObservedTransport(kb::IHidTransport& inner) : inner_(inner) {}
+    bool IsOpen() const override { return inner_.IsOpen(); }
+    bool SetFeature(const kb::Report& report) override {
+        lastSetFeatureOk = inner_.SetFeature(report);
+        ++setFeatureCalls;
+        return lastSetFeatureOk;
+    }
+    bool GetFeature(kb::Report& report) override { return inner_.GetFeature(report); }
+    int32_t Write(const kb::Report& report) override { return inner_.Write(report); }
+
+    bool lastSetFeatureOk = false;
+    int setFeatureCalls = 0;
+
+  private:
+    kb::IHidTransport& inner_;
+};
+
+// Opens the keyboard and sends one paced report; says exactly why when it cannot.
+template <typename Send>
+void SendToKeyboard(const CliContext& ctx, kb::LedEffectConfig& effects, kb::SideLightConfig& sides,
+                    const std::string& savedIn, Send send) {
+    kb::HidDevice device;
+    try {
+        OpenKeyboard(ctx, device);
+    } catch (const CliError& e) {
+        throw CliError("saved in " + savedIn + " but not sent: " + e.what());
+    }
+    kb::HidDeviceTransport hid(device);
+    ObservedTransport observed(hid);
+    kb::LightingSender sender(observed, effects, sides);
+    {
+        const TraceToStderr quiet;
+        send(sender);
+    }
+    if (observed.setFeatureCalls == 0 || !observed.lastSetFeatureOk) {
+        throw CliError("saved in " + savedIn + " but the keyboard did not take the report");
+    }
+}
+
+constexpr const char* kEffectUsage =
+    "usage: kbctl effect N [--brightness B] [--speed S] [--selection X]\n"
+    "N is an effect 0-19. Effect 0 stores B; effect 1 stores B and X (1 left, 2 center, 3 right); effects\n"
+    "2-19 store S and B. B is 0-5, S 0-2.";
+
+constexpr const char* kSideUsage =
+    "usage: kbctl side MODE [--level L]\n"
+    "MODE is a side mode 0-11, L its level 0-7 (the speed for modes 0-2, the brightness for 3-11).";
+
+}  // namespace
+
+int CmdEffect(const CliContext& ctx) {
+    CheckOptions(ctx.args, {"--brightness", "--speed", "--selection"}, kEffectUsage);
+    const int effect = IndexArg(ctx.args, "N", kb::kEffectCount, kEffectUsage);
+    const std::optional<uint8_t> brightness = ByteOption(ctx.args, "--brightness", 0, 5);
+    const std::optional<uint8_t> speed = ByteOption(ctx.args, "--speed", 0, 2);
+    const std::optional<uint8_t> selection = ByteOption(ctx.args, "--selection", 1, 3);
+    // The lighting page has no control for these values on that effect's page.
+    if (speed && effect < 2) {
+        throw CliError("effect " + std::to_string(effect) + " has no speed\n" + kEffectUsage);
+    }
+    if (selection && effect != 1) {
+        throw CliError("only effect 1 has a selection\n" + std::string(kEffectUsage));
+    }
+    RequireFolder(ctx);
+
+    kb::SideLightConfig sides;
+    sides.Load(ctx.dir / "sidemodel.xml");
+    kb::LedEffectConfig effects;
+    effects.Load(ctx.dir / "ledeffect.xml");
+    // As the page: the choice is stored and saved, then the page's values go into the record and it is
+    // saved again.
+    effects.SetSel(effect);
+    kb::LedEffectItem& item = *effects.GetItem(effect);
+    item.brightness = brightness.value_or(item.brightness);
+    item.speed = speed.value_or(item.speed);
+    item.selection = selection.value_or(item.selection);
+    if (!effects.Save()) {
+        throw CliError("cannot save " + effects.Path().string());
+    }
+    SendToKeyboard(ctx, effects, sides, effects.Path().string(),
+                   [&](kb::LightingSender& sender) { sender.SendLedEffect(effect); });
+    PrintJson({{"effect", effect},
+               {"brightness", item.brightness},
+               {"speed", item.speed},
+               {"deriction", item.deriction},
+               {"selection", item.selection},
+               {"sent", true}});
+    return 0;
+}
+
+int CmdSide(const CliContext& ctx) {
+    CheckOptions(ctx.args, {"--level"}, kSideUsage);
+    const int mode = IndexArg(ctx.args, "MODE", kb::kSideModeCount, kSideUsage);
+    const std::optional<uint8_t> level = ByteOption(ctx.args, "--level", 0, 7);
+    RequireFolder(ctx);
+
+    kb::SideLightConfig sides;
+    sides.Load(ctx.dir / "sidemodel.xml");
+    kb::LedEffectConfig effects;
+    effects.Load(ctx.dir / "ledeffect.xml");
+    sides.SetSel(mode);
+    kb::SideLightItem& item = *sides.GetItem(mode);
+    item.level = level.value_or(item.level);
+    if (!sides.Save()) {
+        throw CliError("cannot save " + sides.Path().string());
+    }
+    SendToKeyboard(ctx, effects, sides, sides.Path().string(),
+                   [&](kb::LightingSender& sender) { sender.SendSideLight(mode); });
+    PrintJson({{"side", mode}, {"level", item.level}, {"sent", true}});
+    return 0;
+}
+
+}  // namespace kbctl

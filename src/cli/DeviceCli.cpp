@@ -1,0 +1,99 @@
+#include "DeviceCli.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "kb/common/AppConfig.h"
+#include "kb/common/Utf.h"
+#include "kb/device/HidDiscovery.h"
+
+namespace kbctl {
+
+TraceToStderr::TraceToStderr() {
+    std::fflush(stdout);
+    saved_ = ::dup(STDOUT_FILENO);
+    if (saved_ >= 0) {
+        ::dup2(STDERR_FILENO, STDOUT_FILENO);
+    }
+}
+
+TraceToStderr::~TraceToStderr() {
+    std::fflush(stdout);
+    if (saved_ >= 0) {
+        ::dup2(saved_, STDOUT_FILENO);
+        ::close(saved_);
+    }
+}
+
+kb::HidMatch LoadKeyboardMatch(const CliContext& ctx) {
+    const std::filesystem::path file = ctx.dir / "config.xml";
+    kb::AppConfig& config = kb::AppConfig::Instance();
+    if (!config.Load(file)) {
+        throw CliError("cannot read " + file.string() + ": it names the keyboard to look for");
+    }
+    kb::HidMatch match;
+    match.vid = config.Vid();
+    if (config.Pid() != 0) {
+        match.pids.push_back(config.Pid());
+    }
+    match.interfaceNumber = config.Interface();
+    match.collection = config.Subdevice();
+    return match;
+}
+
+std::string DescribeMatch(const kb::HidMatch& match) {
+    char text[128];
+    std::snprintf(text, sizeof text, "vid %04x pid %04x interface %d collection %d",
+                  static_cast<unsigned>(match.vid),
+                  static_cast<unsigned>(match.pids.empty() ? 0 : match.pids[0]), match.interfaceNumber,
+                  match.collection);
+    return text;
+}
+
+void OpenKeyboard(const CliContext& ctx, kb::HidDevice& device) {
+    const kb::HidMatch match = LoadKeyboardMatch(ctx);
+    std::vector<kb::HidInterfaceInfo> found;
+    {
+        const TraceToStderr quiet;
+        found = kb::EnumHidInterfaces(match);
+        if (!found.empty()) {
+            device.Open(found.front().path);
+        }
+    }
+    if (found.empty()) {
+        throw CliError("Please insert USB device\nno HID interface matches " + DescribeMatch(match) +
+                       " (config.xml)");
+    }
+    if (device.IsOpen()) {
+        return;
+    }
+    const int error = device.LastError();
+    std::string node = device.NodePath();
+    if (node.empty()) {
+        node = kb::Utf16ToUtf8(found.front().path);
+    }
+    if (error == EACCES || error == EPERM) {
+        throw CliError("Please insert USB device\nno permission on " + node +
+                       ": a udev rule for this keyboard (TAG+=\"uaccess\", see the README) gives the "
+                       "logged-in user access");
+    }
+    throw CliError("Please insert USB device\ncannot open " + node + ": " +
+                   (error != 0 ? std::strerror(error) : "unknown error"));
+}
+
+void OpenFilter(kb::KbFiltrDevice::FilterChannel& channel) {
+    bool open = false;
+    {
+        const TraceToStderr quiet;
+        open = channel.OpenChannel();
+    }
+    if (!open) {
+        throw CliError(channel.LastOpenProblem());
+    }
+}
+
+}  // namespace kbctl
