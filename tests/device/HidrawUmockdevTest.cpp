@@ -276,6 +276,38 @@ TEST_F(HidrawTest, OpenFailureKeepsTheErrorAndClosesTheOldNode) {
     EXPECT_EQ(version, 0xBEEF);
 }
 
+std::string NodeFile(UMockdevTestbed* testbed, const std::string& devnode) {
+    gchar* root = umockdev_testbed_get_root_dir(testbed);
+    std::string file = std::string(root) + devnode;
+    g_free(root);
+    return file;
+}
+
+TEST_F(HidrawTest, WriteSendsEightBytesOrTheShorterOutputReport) {
+    AddUsbDevice("1-1", "1209", "A1E5", {kVendor, kKeyboard}, 0);
+    const Report reset{0x07, 0xF0, 0xAA, 1, 2, 3, 4, 5};
+    struct Case {
+        const char16_t* path;
+        const char* node;
+        int32_t expected;
+    };
+    // Output report of 4 bytes + ID; no output report at all.
+    for (const Case& c : {Case{u"/dev/hidraw0#hid#vid_1209&pid_a1e5&mi_00", "/dev/hidraw0", 5},
+                          Case{u"/dev/hidraw1#hid#vid_1209&pid_a1e5&mi_01", "/dev/hidraw1", 8}}) {
+        HidDevice device;
+        ASSERT_TRUE(device.Open(c.path));
+        EXPECT_EQ(device.Write(reset), c.expected);
+        device.Close();
+        gchar* contents = nullptr;
+        gsize length = 0;
+        ASSERT_TRUE(g_file_get_contents(NodeFile(testbed_, c.node).c_str(), &contents, &length, nullptr));
+        EXPECT_EQ(Bytes(contents, contents + length), Bytes(reset.begin(), reset.begin() + c.expected));
+        g_free(contents);
+    }
+    HidDevice never;
+    EXPECT_EQ(never.Write(reset), 0);
+}
+
 std::vector<DeviceEvent> WaitForEvents(DeviceWatcher& watcher, std::size_t count) {
     std::vector<DeviceEvent> events;
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
