@@ -643,7 +643,7 @@ int main(int argc, char* argv[]) {
                out, QStringLiteral("tab_item.png"));
     ok &= Save(SolidImage(16, 46,
                           [](QPainter& p) {
-                              p.fillRect(QRectF(0, 0, 16, 46), QColor(0x13, 0x16, 0x1b));
+                              p.fillRect(QRectF(0, 0, 16, 46), QColor(0x10, 0x12, 0x16, 0));
                               p.fillRect(QRectF(0, 45, 16, 1), kBorder);
                           }),
                out, QStringLiteral("tab_head_bg.png"));

@@ -152,6 +152,10 @@
         <translation>右侧</translation>
     </message>
     <message>
+        <source>Every change is saved and sent to the keyboard at once.</source>
+        <translation>所有更改都会立即保存并发送到键盘。</translation>
+    </message>
+    <message>
         <source>Side light</source>
         <translation>侧边灯</translation>
     </message>
@@ -321,6 +325,10 @@
     <message>
         <source>Fixed</source>
         <translation>固定延时</translation>
+    </message>
+    <message>
+        <source>ms</source>
+        <translation>毫秒</translation>
     </message>
     <message>
         <source>None</source>

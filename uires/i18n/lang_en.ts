@@ -152,6 +152,10 @@
         <translation>Right</translation>
     </message>
     <message>
+        <source>Every change is saved and sent to the keyboard at once.</source>
+        <translation>Every change is saved and sent to the keyboard at once.</translation>
+    </message>
+    <message>
         <source>Side light</source>
         <translation>Side light</translation>
     </message>
@@ -321,6 +325,10 @@
     <message>
         <source>Fixed</source>
         <translation>Fixed</translation>
+    </message>
+    <message>
+        <source>ms</source>
+        <translation>ms</translation>
     </message>
     <message>
         <source>None</source>
