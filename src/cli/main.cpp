@@ -28,8 +28,9 @@ constexpr Command kCommands[] = {
      "effect N [--brightness B] [--speed S] [--selection X]\n"
      "                         choose, save and send a lighting effect"},
     {"side", kbctl::CmdSide, "side MODE [--level L]  choose, save and send a side-light mode"},
-    {"filter", kbctl::CmdFilter, "filter mode VALUE | reload | monitor\n"
-                                 "                         requests to the keyboard filter (kbfilterd)"},
+    {"filter", kbctl::CmdFilter,
+     "filter mode VALUE | reload | monitor\n"
+     "                         requests to the keyboard filter (kbfilterd)"},
 };
 
 void PrintUsage(std::ostream& out) {
