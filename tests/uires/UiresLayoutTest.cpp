@@ -6,6 +6,7 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QToolButton>
+#include <QXmlStreamReader>
 #include <QtTest>
 #include <memory>
 
@@ -304,6 +305,26 @@ class UiresLayoutTest : public QObject {
                 }
             }
         }
+        // Every skin of the package loads, its strip cut into whole frames.
+        QFile skins(kb::ui::PackagePath(QStringLiteral("skins.xml")));
+        QVERIFY(skins.open(QIODevice::ReadOnly));
+        QXmlStreamReader xml(&skins);
+        int count = 0;
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != QLatin1String("skin")) {
+                continue;
+            }
+            const QString name = xml.attributes().value(QLatin1String("name")).toString();
+            const QString src = xml.attributes().value(QLatin1String("src")).toString();
+            const int frames = qMax(1, xml.attributes().value(QLatin1String("frames")).toInt());
+            const auto skin = kb::ui::SkinPool::Shared().Find(name);
+            QVERIFY2(skin != nullptr && !skin->IsNull(), qPrintable(name));
+            QCOMPARE(skin->Frames(), frames);
+            QCOMPARE(skin->FrameSize().width() * frames, QImage(kb::ui::PackagePath(src)).width());
+            ++count;
+        }
+        QVERIFY(!xml.hasError());
+        QVERIFY(count > 0);
         QVERIFY(kb::ui::SkinPool::Shared().Find(QStringLiteral("ICON_LOGO")) != nullptr);
         // Eight check-box states in every box icon.
         for (const char* name : {"ico_check", "ico_radio", "ico_record"}) {
