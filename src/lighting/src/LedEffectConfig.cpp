@@ -10,21 +10,11 @@
 namespace kb {
 namespace {
 
-bool LoadUtf8Xml(pugi::xml_document& doc, const std::filesystem::path& path) {
-    const FileReadResult file = ReadWholeFile(path);
-    return file.ok &&
-           doc.load_buffer(file.bytes.data(), file.bytes.size(), pugi::parse_default, pugi::encoding_utf8);
-}
-
 // The attribute's decimal value cut to its low byte; `missing` when the attribute is absent.
 uint8_t ByteAttribute(const pugi::xml_node& node, const char* name, int32_t missing) {
     const pugi::xml_attribute attr = node.attribute(name);
     const int32_t value = attr ? StrToLong32(std::string_view(attr.value()), 10) : missing;
     return static_cast<uint8_t>(static_cast<uint32_t>(value) & 0xFFu);
-}
-
-void SetNumber(pugi::xml_node node, const char* name, int64_t value) {
-    node.append_attribute(name).set_value(FormatDecimal(value).c_str());
 }
 
 }  // namespace
@@ -49,7 +39,7 @@ bool LedEffectConfig::Load(const std::filesystem::path& path) {
     }
     path_ = path;
     pugi::xml_document doc;
-    if (!LoadUtf8Xml(doc, path_)) {
+    if (!LoadXmlFile(doc, path_, pugi::encoding_utf8)) {
         SetFactoryValues();
         Save();
         return false;
@@ -87,13 +77,13 @@ bool LedEffectConfig::Save() {
     }
     pugi::xml_document doc;
     pugi::xml_node root = doc.append_child("effect");
-    SetNumber(root, "sel", sel_);
+    AppendDecimalAttribute(root, "sel", sel_);
     for (const LedEffectItem& item : items_) {
         pugi::xml_node node = root.append_child("item");
-        SetNumber(node, "speed", item.speed);
-        SetNumber(node, "brightness", item.brightness);
-        SetNumber(node, "deriction", item.deriction);
-        SetNumber(node, "selection", item.selection);
+        AppendDecimalAttribute(node, "speed", item.speed);
+        AppendDecimalAttribute(node, "brightness", item.brightness);
+        AppendDecimalAttribute(node, "deriction", item.deriction);
+        AppendDecimalAttribute(node, "selection", item.selection);
     }
     return SaveXmlFile(doc, path_).ok;
 }

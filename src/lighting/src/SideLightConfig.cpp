@@ -8,19 +8,6 @@
 #include "kb/common/XmlFile.h"
 
 namespace kb {
-namespace {
-
-bool LoadUtf8Xml(pugi::xml_document& doc, const std::filesystem::path& path) {
-    const FileReadResult file = ReadWholeFile(path);
-    return file.ok &&
-           doc.load_buffer(file.bytes.data(), file.bytes.size(), pugi::parse_default, pugi::encoding_utf8);
-}
-
-void SetNumber(pugi::xml_node node, const char* name, int64_t value) {
-    node.append_attribute(name).set_value(FormatDecimal(value).c_str());
-}
-
-}  // namespace
 
 SideLightConfig& SideLightConfig::Instance() {
     static SideLightConfig* instance = new SideLightConfig();
@@ -45,7 +32,7 @@ bool SideLightConfig::Load(const std::filesystem::path& path) {
     }
     path_ = path;
     pugi::xml_document doc;
-    if (!LoadUtf8Xml(doc, path_)) {
+    if (!LoadXmlFile(doc, path_, pugi::encoding_utf8)) {
         SetFactoryValues();
         Save();
         return false;
@@ -72,9 +59,9 @@ bool SideLightConfig::Save() {
     }
     pugi::xml_document doc;
     pugi::xml_node root = doc.append_child("effect");
-    SetNumber(root, "sel", sel_);
+    AppendDecimalAttribute(root, "sel", sel_);
     for (const SideLightItem& item : items_) {
-        SetNumber(root.append_child("item"), "brightness", item.level);
+        AppendDecimalAttribute(root.append_child("item"), "brightness", item.level);
     }
     return SaveXmlFile(doc, path_).ok;
 }

@@ -23,10 +23,6 @@ int32_t SignedNumber(const pugi::xml_node& node, const char* name) {
     return static_cast<int32_t>(Number(node, name));
 }
 
-void SetNumber(pugi::xml_node node, const char* name, int64_t value) {
-    node.append_attribute(name).set_value(FormatDecimal(value).c_str());
-}
-
 void SetText(pugi::xml_node node, const char* name, const std::u16string& text) {
     node.append_attribute(name).set_value(Utf16ToUtf8(text).c_str());
 }
@@ -76,10 +72,8 @@ bool MacroLibrary::Load(const std::filesystem::path& path) {
     }
     // Kept even when the file fails, so that the next save creates it there.
     path_ = path;
-    const FileReadResult file = ReadWholeFile(path_);
     pugi::xml_document doc;
-    if (!file.ok ||
-        !doc.load_buffer(file.bytes.data(), file.bytes.size(), pugi::parse_default, pugi::encoding_utf8)) {
+    if (!LoadXmlFile(doc, path_, pugi::encoding_utf8)) {
         return false;
     }
 
@@ -114,15 +108,15 @@ bool MacroLibrary::Save() {
     }
     pugi::xml_document doc;
     pugi::xml_node config = doc.append_child("config");
-    SetNumber(config, "type", type);
-    SetNumber(config, "repeat", repeat);
-    SetNumber(config, "mode", mode);
-    SetNumber(config, "delay", delay);
-    SetNumber(config, "media", media);
-    SetNumber(config, "function", function);
-    SetNumber(config, "group", group);
-    SetNumber(config, "skcode", skcode);
-    SetNumber(config, "play", play);
+    AppendDecimalAttribute(config, "type", type);
+    AppendDecimalAttribute(config, "repeat", repeat);
+    AppendDecimalAttribute(config, "mode", mode);
+    AppendDecimalAttribute(config, "delay", delay);
+    AppendDecimalAttribute(config, "media", media);
+    AppendDecimalAttribute(config, "function", function);
+    AppendDecimalAttribute(config, "group", group);
+    AppendDecimalAttribute(config, "skcode", skcode);
+    AppendDecimalAttribute(config, "play", play);
 
     pugi::xml_node macro = doc.append_child("macro");
     for (const MacroGroup& g : groups) {
@@ -130,9 +124,9 @@ bool MacroLibrary::Save() {
         SetText(groupNode, "name", g.name);
         for (const MacroStep& step : g.steps) {
             pugi::xml_node item = groupNode.append_child("item");
-            SetNumber(item, "code", step.code);
-            SetNumber(item, "state", static_cast<uint32_t>(step.state));
-            SetNumber(item, "delay", static_cast<uint32_t>(step.delay));
+            AppendDecimalAttribute(item, "code", step.code);
+            AppendDecimalAttribute(item, "state", static_cast<uint32_t>(step.state));
+            AppendDecimalAttribute(item, "delay", static_cast<uint32_t>(step.delay));
             SetText(item, "name", step.name);
         }
     }
