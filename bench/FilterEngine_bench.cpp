@@ -33,7 +33,8 @@
 namespace {
 std::atomic<long> gAllocations{0};
 }
-// Out of line, so that the compiler does not pair an inlined malloc or free with the other operator.
+// Out of line: inlined into an optimised build, GCC pairs malloc and free with the library's operators
+// and reports a mismatch.
 [[gnu::noinline]] void* operator new(std::size_t n) {
     gAllocations.fetch_add(1, std::memory_order_relaxed);
     if (void* p = std::malloc(n == 0 ? 1 : n)) {
@@ -201,29 +202,23 @@ std::vector<uint32_t> StepDelays(std::size_t steps) {
     return out;
 }
 
-// Records when each emitted step reached the output.
-class TimingSink : public kb::filterd::IKeySink {
-  public:
+// When each step reached the output, and when its player meant it to.
+struct StepTimes {
     std::vector<Time> at;
-    void Emit(uint16_t /*key*/, bool /*down*/) override { at.push_back(MonotonicNow()); }
+    std::vector<Time> aimed;
 };
 
-// Step i is due at start + the delays before it; reports the error against that schedule and against
-// the step's own interval (what a player that only keeps relative delays gets right).
-void Report(benchmark::State& state, const std::vector<uint32_t>& delays, Time start,
-            const std::vector<Time>& at) {
-    std::vector<double> absolute;
-    std::vector<double> interval;
+// Lateness of each step against the time its player aimed at (the step timing error), and against the
+// schedule (start + the delays before the step), where a player's errors add up if it keeps only
+// relative delays.
+void Report(benchmark::State& state, const std::vector<uint32_t>& delays, Time start, const StepTimes& t) {
+    std::vector<double> late;
+    std::vector<double> schedule;
     Time due = start;
-    for (std::size_t i = 0; i < at.size(); ++i) {
-        absolute.push_back(std::chrono::duration<double, std::milli>(at[i] - due).count());
-        if (i > 0) {
-            const Time wanted = milliseconds(delays[i - 1]);
-            interval.push_back(std::chrono::duration<double, std::milli>(at[i] - at[i - 1] - wanted).count());
-        }
-        if (i < delays.size()) {
-            due += milliseconds(delays[i]);
-        }
+    for (std::size_t i = 0; i < t.at.size(); ++i) {
+        late.push_back(std::chrono::duration<double, std::milli>(t.at[i] - t.aimed[i]).count());
+        schedule.push_back(std::chrono::duration<double, std::milli>(t.at[i] - due).count());
+        due += milliseconds(delays[i]);
     }
     auto percentile = [](std::vector<double> v, double p) {
         if (v.empty()) {
@@ -232,20 +227,35 @@ void Report(benchmark::State& state, const std::vector<uint32_t>& delays, Time s
         std::sort(v.begin(), v.end());
         return v[std::min(v.size() - 1, static_cast<std::size_t>(p * static_cast<double>(v.size())))];
     };
-    auto magnitudes = [](std::vector<double> v) {
-        for (double& x : v) {
-            x = std::abs(x);
-        }
-        return v;
-    };
-    state.counters["steps"] = static_cast<double>(at.size());
-    state.counters["err_p50_ms"] = percentile(magnitudes(absolute), 0.50);
-    state.counters["err_p99_ms"] = percentile(magnitudes(absolute), 0.99);
-    state.counters["err_max_ms"] = percentile(magnitudes(absolute), 1.0);
+    state.counters["steps"] = static_cast<double>(t.at.size());
+    state.counters["err_p50_ms"] = percentile(late, 0.50);
+    state.counters["err_p99_ms"] = percentile(late, 0.99);
+    state.counters["err_max_ms"] = percentile(late, 1.0);
     state.counters["early_steps"] =
-        static_cast<double>(std::count_if(absolute.begin(), absolute.end(), [](double x) { return x < 0; }));
-    state.counters["interval_err_p99_ms"] = percentile(magnitudes(interval), 0.99);
+        static_cast<double>(std::count_if(late.begin(), late.end(), [](double x) { return x < 0; }));
+    state.counters["schedule_err_p99_ms"] = percentile(schedule, 0.99);
 }
+
+// Records each emitted step; the first step of an Advance was aimed at the deadline the loop waited
+// for, a further one (the loop woke too late for it) at its own deadline, one delay on.
+class TimingSink : public kb::filterd::IKeySink {
+  public:
+    explicit TimingSink(const std::vector<uint32_t>& delays) : delays_(delays) {}
+    StepTimes times;
+    Time awaited{};
+    bool fresh = true;
+    void Emit(uint16_t /*key*/, bool /*down*/) override {
+        const Time now = MonotonicNow();
+        const std::size_t i = times.at.size();
+        const Time aimed = fresh || i == 0 ? awaited : times.aimed[i - 1] + milliseconds(delays_[i - 1]);
+        fresh = false;
+        times.at.push_back(now);
+        times.aimed.push_back(aimed);
+    }
+
+  private:
+    const std::vector<uint32_t>& delays_;
+};
 
 // The engine playing one long macro (alternating down/up of a key, each step its own delay), woken the
 // way kbfilterd's loop is: ppoll on descriptors that stay quiet, the time-out computed from
@@ -260,11 +270,13 @@ void BM_PlayerEnginePpoll(benchmark::State& state) {
             macro.push_back({KEY_X, i % 2 == 0, delays[i]});
         }
         std::vector<Assignment> assignments{Macro(KEY_F3, std::move(macro))};
-        TimingSink sink;
-        sink.at.reserve(steps + 1);
+        TimingSink sink(delays);
+        sink.times.at.reserve(steps + 1);
+        sink.times.aimed.reserve(steps + 1);
         Engine engine(sink);
         engine.SetAssignments(std::move(assignments), MonotonicNow());
         const Time start = MonotonicNow();
+        sink.awaited = start;
         engine.OnKey(KEY_F3, true, start);  // held to the end, so that no release comes between steps
         while (engine.AnyPlaybackRunning()) {
             const std::optional<Time> deadline = engine.NextDeadline();
@@ -274,11 +286,14 @@ void BM_PlayerEnginePpoll(benchmark::State& state) {
             timeout.tv_sec = static_cast<time_t>(wait.count() / 1000000000);
             timeout.tv_nsec = static_cast<long>(wait.count() % 1000000000);
             ::ppoll(fds, 1, &timeout, nullptr);
+            sink.awaited = *deadline;
+            sink.fresh = true;
             engine.Advance(MonotonicNow());
         }
         engine.OnKey(KEY_F3, false, MonotonicNow());
-        sink.at.resize(std::min(sink.at.size(), steps));  // the last step's key lets go after it
-        Report(state, delays, start, sink.at);
+        sink.times.at.resize(std::min(sink.times.at.size(), steps));  // the last step's key lets go after it
+        sink.times.aimed.resize(sink.times.at.size());
+        Report(state, delays, start, sink.times);
     }
     ::close(quiet);
 }
@@ -288,8 +303,7 @@ void BM_PlayerAbsoluteSleep(benchmark::State& state) {
     const auto steps = static_cast<std::size_t>(state.range(0));
     const std::vector<uint32_t> delays = StepDelays(steps);
     for (auto _ : state) {
-        std::vector<Time> at;
-        at.reserve(steps);
+        StepTimes t;
         const Time start = MonotonicNow();
         Time due = start;
         for (std::size_t i = 0; i < steps; ++i) {
@@ -297,10 +311,11 @@ void BM_PlayerAbsoluteSleep(benchmark::State& state) {
             const timespec ts{static_cast<time_t>(s.count()), static_cast<long>((due - s).count())};
             while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
             }
-            at.push_back(MonotonicNow());
+            t.at.push_back(MonotonicNow());
+            t.aimed.push_back(due);
             due += milliseconds(delays[i]);
         }
-        Report(state, delays, start, at);
+        Report(state, delays, start, t);
     }
 }
 
@@ -309,14 +324,17 @@ void BM_PlayerSleepFor(benchmark::State& state) {
     const auto steps = static_cast<std::size_t>(state.range(0));
     const std::vector<uint32_t> delays = StepDelays(steps);
     for (auto _ : state) {
-        std::vector<Time> at;
-        at.reserve(steps);
+        StepTimes t;
         const Time start = MonotonicNow();
+        Time aimed = start;
         for (std::size_t i = 0; i < steps; ++i) {
-            at.push_back(MonotonicNow());
+            t.at.push_back(MonotonicNow());
+            t.aimed.push_back(aimed);
+            const Time before = MonotonicNow();
             std::this_thread::sleep_for(milliseconds(delays[i]));
+            aimed = before + milliseconds(delays[i]);  // all a relative sleep aims at
         }
-        Report(state, delays, start, at);
+        Report(state, delays, start, t);
     }
 }
 

@@ -203,6 +203,14 @@ void EvdevInput::Service(IInputEvents& events, Time now) {
     }
 }
 
+std::vector<EvdevInput::NodeState> EvdevInput::Nodes() const {
+    std::vector<NodeState> out;
+    for (const auto& d : devices_) {
+        out.push_back({d->node, d->grabbed});
+    }
+    return out;
+}
+
 void EvdevInput::SetLed(uint16_t led, bool on) {
     for (const auto& d : devices_) {
         if (libevdev_has_event_code(d->dev, EV_LED, led) != 0) {

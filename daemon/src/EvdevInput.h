@@ -32,6 +32,14 @@ class EvdevInput : public IInput {
     void Service(IInputEvents& events, Time now) override;
     void SetLed(uint16_t led, bool on) override;
 
+    // The event nodes in use, in the order found, and whether each is grabbed yet.
+    struct NodeState {
+        std::string node;
+        bool grabbed = false;
+        bool operator==(const NodeState&) const = default;
+    };
+    std::vector<NodeState> Nodes() const;
+
   private:
     struct Device {
         std::string node;

@@ -19,17 +19,19 @@
 namespace {
 std::atomic<long> gAllocations{0};
 }
-void* operator new(std::size_t n) {
+// Out of line: inlined into an optimised build, GCC pairs malloc and free with the library's operators
+// and reports a mismatch.
+[[gnu::noinline]] void* operator new(std::size_t n) {
     ++gAllocations;
     if (void* p = std::malloc(n == 0 ? 1 : n)) {
         return p;
     }
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept {
+[[gnu::noinline]] void operator delete(void* p) noexcept {
     std::free(p);
 }
-void operator delete(void* p, std::size_t) noexcept {
+[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept {
     std::free(p);
 }
 
