@@ -36,8 +36,11 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
         -DKBSTUDIO_WERROR=ON -DKBSTUDIO_BUILD_GUI=OFF -DKBSTUDIO_BUILD_BENCH=OFF \
         -DKB_PUGIXML_SOURCE_DIR="$PWD/$pugi_dir"
 fi
-cmake --build "$build" -j2
+# Only what runs under Wine: the Qt-free suites and the Windows-only suite. test_device is left out: its
+# filter channel tests talk to a Unix socket server (its portable parts run inside test_win32).
+targets=(test_common test_keys test_lighting test_macros test_win32)
+cmake --build "$build" -j2 --target "${targets[@]}"
 
 export WINEPREFIX="$PWD/$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$WINEPREFIX"
-ctest --test-dir "$build" --output-on-failure "$@"
+ctest --test-dir "$build" --output-on-failure -R "^($(IFS='|'; echo "${targets[*]}"))\$" "$@"
