@@ -32,7 +32,8 @@ class DeviceWatcher {
     void Stop();
     bool IsRunning() const;
 
-    // Linux: a file descriptor that becomes readable when events are pending; -1 when not running.
+    // Linux: a file descriptor that becomes readable when events are pending; Windows: an event object
+    // (HANDLE) that is signalled while events are pending (QWinEventNotifier). -1 when not running.
     intptr_t PollHandle() const;
 
     // Takes the pending events without blocking, in the order they happened.
