@@ -60,49 +60,6 @@ class Straightforward {
     Poll held_{};
 };
 
-// For comparison only: the same events from the non-empty slots alone (at most a handful are held), so the
-// pair comparison costs held x held instead of held x 256.
-class Compacted {
-  public:
-    std::size_t Update(const Poll& keys, std::array<Event, 512>& out) {
-        std::array<uint32_t, 256> now;
-        std::size_t nowCount = 0;
-        for (uint32_t key : keys) {
-            if ((key & 0x7FFFFFFFu) != 0) {
-                now[nowCount++] = key & 0x7FFFFFFFu;
-            }
-        }
-        std::array<bool, 256> keptNow{};
-        std::array<bool, 256> keptOld{};
-        for (std::size_t o = 0; o < heldCount_; ++o) {
-            for (std::size_t n = 0; n < nowCount; ++n) {
-                if (now[n] == held_[o]) {
-                    keptNow[n] = true;
-                    keptOld[o] = true;
-                }
-            }
-        }
-        std::size_t count = 0;
-        for (std::size_t n = 0; n < nowCount; ++n) {
-            if (!keptNow[n]) {
-                out[count++] = {now[n], true};
-            }
-        }
-        for (std::size_t o = 0; o < heldCount_; ++o) {
-            if (!keptOld[o]) {
-                out[count++] = {held_[o], false};
-            }
-        }
-        std::copy_n(now.begin(), nowCount, held_.begin());
-        heldCount_ = nowCount;
-        return count;
-    }
-
-  private:
-    std::array<uint32_t, 256> held_{};
-    std::size_t heldCount_ = 0;
-};
-
 // A typing pattern: `held` keys down in every poll, and every `changeEvery` polls one of them is replaced.
 std::vector<Poll> Script(std::size_t held, std::size_t changeEvery) {
     std::vector<Poll> polls(64);
@@ -125,17 +82,14 @@ std::vector<Poll> Script(std::size_t held, std::size_t changeEvery) {
 void CheckSameEvents(const std::vector<Poll>& polls) {
     kb::HeldKeyTracker tracker;
     Straightforward plain;
-    Compacted compacted;
     std::array<Event, 512> events{};
-    std::array<Event, 512> compactedEvents{};
     for (int round = 0; round < 2; ++round) {
         for (const Poll& poll : polls) {
             const auto got = tracker.Update(poll);
             const std::size_t count = plain.Update(poll, events);
-            bool same = got.size() == count && compacted.Update(poll, compactedEvents) == count;
+            bool same = got.size() == count;
             for (std::size_t i = 0; same && i < count; ++i) {
-                same = got[i].code == events[i].code && got[i].pressed == events[i].pressed &&
-                       compactedEvents[i] == events[i];
+                same = got[i].code == events[i].code && got[i].pressed == events[i].pressed;
             }
             if (!same) {
                 std::fprintf(stderr, "the two comparisons disagree\n");
@@ -180,20 +134,6 @@ void BM_Straightforward256x256(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_Straightforward256x256)->Apply(Args);
-
-void BM_CompactedForComparison(benchmark::State& state) {
-    const auto polls =
-        Script(static_cast<std::size_t>(state.range(0)), static_cast<std::size_t>(state.range(1)));
-    Compacted compacted;
-    std::array<Event, 512> events{};
-    std::size_t i = 0;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(compacted.Update(polls[i], events));
-        benchmark::ClobberMemory();
-        i = (i + 1) % polls.size();
-    }
-}
-BENCHMARK(BM_CompactedForComparison)->Apply(Args);
 
 }  // namespace
 

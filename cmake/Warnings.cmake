@@ -11,8 +11,8 @@ function(kb_set_warnings target)
         target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion
                                                  -Wno-sign-conversion -Wnon-virtual-dtor
                                                  -Wold-style-cast -Woverloaded-virtual)
-        if(MINGW)
-            # GCC 12's libstdc++ string code trips false -Wrestrict reports when optimised for MinGW.
+        if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+            # GCC 12's libstdc++ string code trips false -Wrestrict reports when optimised.
             target_compile_options(${target} PRIVATE -Wno-restrict)
         endif()
         if(KBSTUDIO_WERROR)

