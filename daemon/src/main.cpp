@@ -1,4 +1,5 @@
-// kbfilterd: carries the keyboard's key assignments and macros out on Linux. See "Key assignments on Linux" in README.md.
+// kbfilterd: carries the keyboard's key assignments and macros out on Linux. See "Key assignments on Linux"
+// in README.md.
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
