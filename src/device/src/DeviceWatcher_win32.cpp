@@ -127,7 +127,9 @@ bool DeviceWatcher::Start() {
     }
     std::promise<bool> started;
     std::future<bool> result = started.get_future();
-    impl->thread = std::thread([raw = impl.get(), &started] { raw->Run(started); });
+    // The thread owns the promise, so setting it never races with its destruction here.
+    impl->thread =
+        std::thread([raw = impl.get(), promise = std::move(started)]() mutable { raw->Run(promise); });
     const bool watching = result.get();
     impl_ = std::move(impl);
     if (!watching && !simulated) {
