@@ -44,6 +44,8 @@ std::vector<std::string> Positionals(const std::vector<std::string>& args) {
     return out;
 }
 
-void PrintJson(const nlohmann::json& value) { std::cout << value.dump(2) << '\n'; }
+void PrintJson(const Json& value) {
+    std::cout << value.dump(2) << '\n';
+}
 
 }  // namespace kbctl

@@ -11,6 +11,9 @@
 
 namespace kbctl {
 
+// Objects keep their keys in the order the commands write them, which is the documented order.
+using Json = nlohmann::ordered_json;
+
 struct CliContext {
     std::filesystem::path dir;      // the program folder whose files the command reads and writes
     std::vector<std::string> args;  // the command's own arguments, after its name
@@ -18,7 +21,7 @@ struct CliContext {
 
 // Thrown by a command for a user-facing failure: printed on stderr, exit status 1.
 class CliError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -32,7 +35,7 @@ const std::string* FindOption(const std::vector<std::string>& args, const std::s
 // The arguments that are neither options nor option values.
 std::vector<std::string> Positionals(const std::vector<std::string>& args);
 
-void PrintJson(const nlohmann::json& value);
+void PrintJson(const Json& value);
 
 // Commands; each returns the exit status.
 int CmdConfig(const CliContext& ctx);

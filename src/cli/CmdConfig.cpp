@@ -13,16 +13,16 @@ int CmdConfig(const CliContext& ctx) {
     if (!config.Load(path)) {
         throw CliError("cannot read " + path.string() + ": the file is missing or not well-formed XML");
     }
-    nlohmann::json media = nlohmann::json::array();
+    Json media = Json::array();
     for (const kb::MediaKeyItem& item : config.MediaKeys()) {
         media.push_back({{"name", kb::Utf16ToUtf8(item.name)},
                          {"code", item.code},
                          {"path", kb::Utf16ToUtf8(item.path)},
                          {"argm", kb::Utf16ToUtf8(item.argm)}});
     }
-    nlohmann::json functions = nlohmann::json::array();
+    Json functions = Json::array();
     for (const kb::FunctionKeyItem& item : config.FunctionKeys()) {
-        nlohmann::json keys = nlohmann::json::array();
+        Json keys = Json::array();
         for (const auto& [code, delay] : item.keys) {
             keys.push_back({code, delay});
         }

@@ -18,7 +18,7 @@ int CmdDevices(const CliContext& ctx) {
         const TraceToStderr quiet;
         found = kb::EnumHidInterfaces(match);
     }
-    nlohmann::json list = nlohmann::json::array();
+    Json list = Json::array();
     for (const kb::HidInterfaceInfo& info : found) {
         list.push_back({{"path", kb::Utf16ToUtf8(info.path)},
                         {"vid", info.vid},

@@ -137,7 +137,7 @@ int CmdFilter(const CliContext& ctx) {
         }
     }
     bool ok = false;
-    nlohmann::json out;
+    Json out;
     if (what == "mode" && args.size() == 2) {
         const int64_t value = ParseIntArg(args[1], "VALUE");
         if (value < 0 || value > 0xFFFFFFFF) {

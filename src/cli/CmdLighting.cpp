@@ -20,14 +20,14 @@ int CmdLighting(const CliContext& ctx) {
     kb::LedEffectConfig effect;
     effect.Load(ctx.dir / "ledeffect.xml");
 
-    nlohmann::json items = nlohmann::json::array();
+    Json items = Json::array();
     for (const kb::LedEffectItem& item : effect.Items()) {
         items.push_back({{"brightness", item.brightness},
                          {"speed", item.speed},
                          {"deriction", item.deriction},
                          {"selection", item.selection}});
     }
-    nlohmann::json levels = nlohmann::json::array();
+    Json levels = Json::array();
     for (const kb::SideLightItem& item : side.Items()) {
         levels.push_back(item.level);
     }

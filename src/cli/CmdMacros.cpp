@@ -15,9 +15,9 @@ int CmdMacros(const CliContext& ctx) {
     if (!library.Load(path)) {
         throw CliError("cannot read " + path.string() + ": the file is missing or not well-formed XML");
     }
-    nlohmann::json groups = nlohmann::json::array();
+    Json groups = Json::array();
     for (const kb::MacroGroup& group : library.groups) {
-        nlohmann::json steps = nlohmann::json::array();
+        Json steps = Json::array();
         for (const kb::MacroStep& step : group.steps) {
             steps.push_back({{"code", step.code},
                              {"state", step.state},

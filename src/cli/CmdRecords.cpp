@@ -19,9 +19,9 @@ int CmdRecords(const CliContext& ctx) {
     if (!decoded.ok) {
         throw CliError(file.string() + " is not a valid record file: " + decoded.error);
     }
-    nlohmann::json out = nlohmann::json::array();
+    Json out = Json::array();
     for (const kb::KeyRecord& r : decoded.records) {
-        nlohmann::json steps = nlohmann::json::array();
+        Json steps = Json::array();
         for (const kb::MacroStep& s : r.steps) {
             steps.push_back({
                 {"code", s.code},
