@@ -9,33 +9,6 @@
 #include <unistd.h>
 
 namespace kb {
-namespace {
-
-constexpr uint32_t kActiveEntry = 1;
-
-void AppendVirtualKeyboard(const HidMatch& match, std::vector<HidInterfaceInfo>& result) {
-    if (!VirtualKeyboard::Enabled()) {
-        return;
-    }
-    VirtualKeyboard& keyboard = VirtualKeyboard::Instance();
-    const HidPathIds ids = keyboard.Identity();
-    if (!keyboard.Present() || !MatchesHidIds(match, ids)) {
-        return;
-    }
-    HidInterfaceInfo info;
-    info.path = keyboard.Path();
-    info.flags = kActiveEntry;
-    info.vid = ids.vid;
-    info.pid = ids.pid;
-    info.interfaceNumber = ids.interfaceNumber;
-    info.collection = ids.collection;
-    info.version = keyboard.Version();
-    info.usagePage = 0xFF00;  // a vendor collection, as the keyboard's report interface is
-    info.usage = 0x0001;
-    result.push_back(info);
-}
-
-}  // namespace
 
 std::vector<HidInterfaceInfo> EnumHidInterfaces(const HidMatch& match) {
     std::vector<HidInterfaceInfo> result;
@@ -43,7 +16,7 @@ std::vector<HidInterfaceInfo> EnumHidInterfaces(const HidMatch& match) {
         return result;
     }
     // Asked for explicitly, so it comes before any real keyboard of the same identity.
-    AppendVirtualKeyboard(match, result);
+    VirtualKeyboard::AppendListing(match, result);
 
     udev* context = udev_new();
     if (context == nullptr) {
@@ -76,7 +49,7 @@ std::vector<HidInterfaceInfo> EnumHidInterfaces(const HidMatch& match) {
                 }
                 HidInterfaceInfo info;
                 info.path = Utf8ToUtf16(entry.path);
-                info.flags = kActiveEntry;
+                info.flags = kActiveInterfaceEntry;
                 info.vid = entry.ids.vid;
                 info.pid = entry.ids.pid;
                 info.interfaceNumber = entry.ids.interfaceNumber;

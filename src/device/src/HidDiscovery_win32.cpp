@@ -9,28 +9,6 @@
 namespace kb {
 namespace {
 
-void AppendVirtualKeyboard(const HidMatch& match, std::vector<HidInterfaceInfo>& result) {
-    if (!VirtualKeyboard::Enabled()) {
-        return;
-    }
-    VirtualKeyboard& keyboard = VirtualKeyboard::Instance();
-    const HidPathIds ids = keyboard.Identity();
-    if (!keyboard.Present() || !MatchesHidIds(match, ids)) {
-        return;
-    }
-    HidInterfaceInfo info;
-    info.path = keyboard.Path();
-    info.flags = SPINT_ACTIVE;
-    info.vid = ids.vid;
-    info.pid = ids.pid;
-    info.interfaceNumber = ids.interfaceNumber;
-    info.collection = ids.collection;
-    info.version = keyboard.Version();
-    info.usagePage = 0xFF00;  // a vendor collection, as the keyboard's report interface is
-    info.usage = 0x0001;
-    result.push_back(info);
-}
-
 // The device path of one interface entry, asking for the size first. Empty when it cannot be read.
 std::wstring ReadInterfacePath(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& entry) {
     DWORD size = 0;
@@ -91,7 +69,7 @@ std::vector<HidInterfaceInfo> EnumHidInterfaces(const HidMatch& match) {
         return result;
     }
     // Asked for explicitly, so it comes before any real keyboard of the same identity.
-    AppendVirtualKeyboard(match, result);
+    VirtualKeyboard::AppendListing(match, result);
 
     const GUID hidClass = win32::ToGuid(kHidInterfaceClass);
     const win32::ScopedDeviceInfoSet set(

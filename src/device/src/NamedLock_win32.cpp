@@ -18,18 +18,6 @@ struct NamedLock::Impl {
     bool systemTried = false;
 };
 
-NamedLock& NamedLock::Get(std::string_view name) {
-    static std::mutex registryMutex;
-    // Never destroyed: a lock may still be taken by a thread that outlives static destruction.
-    static auto* registry = new std::map<std::string, NamedLock*, std::less<>>();
-    std::lock_guard guard(registryMutex);
-    auto it = registry->find(name);
-    if (it == registry->end()) {
-        it = registry->emplace(std::string(name), new NamedLock(std::string(name))).first;
-    }
-    return *it->second;
-}
-
 NamedLock::NamedLock(std::string name) : name_(std::move(name)), impl_(std::make_unique<Impl>()) {}
 
 NamedLock::~NamedLock() {

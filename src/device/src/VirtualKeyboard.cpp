@@ -106,6 +106,28 @@ bool VirtualKeyboard::Enabled() {
     return value != nullptr && std::string_view(value) == "1";
 }
 
+void VirtualKeyboard::AppendListing(const HidMatch& match, std::vector<HidInterfaceInfo>& result) {
+    if (!Enabled()) {
+        return;
+    }
+    VirtualKeyboard& keyboard = Instance();
+    const HidPathIds ids = keyboard.Identity();
+    if (!keyboard.Present() || !MatchesHidIds(match, ids)) {
+        return;
+    }
+    HidInterfaceInfo info;
+    info.path = keyboard.Path();
+    info.flags = kActiveInterfaceEntry;
+    info.vid = ids.vid;
+    info.pid = ids.pid;
+    info.interfaceNumber = ids.interfaceNumber;
+    info.collection = ids.collection;
+    info.version = keyboard.Version();
+    info.usagePage = 0xFF00;  // a vendor collection, as the keyboard's report interface is
+    info.usage = 0x0001;
+    result.push_back(info);
+}
+
 VirtualKeyboard& VirtualKeyboard::Instance() {
     // Never destroyed: HidDevice objects may use it until the process ends.
     static VirtualKeyboard* instance = [] {

@@ -29,6 +29,9 @@ inline constexpr HidGuid kHidInterfaceClass{
 // "%04x-%02x-%02x-" and the last eight bytes as 16 lower-case hexadecimal digits.
 std::string FormatHidGuid(const HidGuid& guid);
 
+// The flag of an interface entry that is present and active, as the system's listing marks it.
+inline constexpr uint32_t kActiveInterfaceEntry = 1;
+
 struct HidInterfaceInfo {
     std::u16string path;  // identity path, accepted by HidDevice::Open
     HidGuid classGuid = kHidInterfaceClass;

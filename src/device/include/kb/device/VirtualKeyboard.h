@@ -7,6 +7,7 @@
 #pragma once
 
 #include "kb/device/DeviceWatcher.h"
+#include "kb/device/HidDiscovery.h"
 #include "kb/device/HidPath.h"
 #include "kb/lighting/Reports.h"
 
@@ -41,6 +42,8 @@ class VirtualKeyboard {
     // The process-wide instance. On first use it takes its identity from AppConfig::Instance() and its
     // version from KBSTUDIO_VIRTUAL_VERSION.
     static VirtualKeyboard& Instance();
+    // Adds the simulated keyboard's discovery entry when it is enabled, present and matches.
+    static void AppendListing(const HidMatch& match, std::vector<HidInterfaceInfo>& result);
 
     VirtualKeyboard();
 
