@@ -188,7 +188,8 @@ TEST(TaskThreadTest, ATaskRunningDuringStopFinishesFirst) {
     tasks.Post(rec.Op(), 1, 0ms);
     ASSERT_TRUE(Eventually([&] { return entered.load(); }));
     std::thread stopper([&] { tasks.Stop(true); });
-    std::this_thread::sleep_for(5ms);
+    // Let the task finish only once the stop has been asked for, however slowly the stopper starts.
+    EXPECT_TRUE(Eventually([&] { return !tasks.IsRunning(); }));
     release = true;
     stopper.join();
     EXPECT_TRUE(finished);
