@@ -3,9 +3,12 @@
 #include <fcntl.h>
 #include <libevdev/libevdev.h>
 #include <libudev.h>
+#include <linux/input.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 
@@ -112,6 +115,14 @@ bool EvdevInput::AnyKeyHeld(const Device& d) const {
     return false;
 }
 
+bool EvdevInput::KernelKeyHeld(const Device& d) const {
+    std::array<uint8_t, KEY_CNT / 8> bits{};
+    if (::ioctl(d.fd, EVIOCGKEY(bits.size()), bits.data()) < 0) {
+        return false;
+    }
+    return std::any_of(bits.begin(), bits.end(), [](uint8_t b) { return b != 0; });
+}
+
 void EvdevInput::AppendPollFds(std::vector<pollfd>& fds) const {
     if (monitor_ != nullptr) {
         fds.push_back({udev_monitor_get_fd(monitor_), POLLIN, 0});
@@ -154,8 +165,14 @@ bool EvdevInput::Drain(Device& d, IInputEvents& events, Time now) {
     }
     if (!d.grabbed && !AnyKeyHeld(d)) {
         if (libevdev_grab(d.dev, LIBEVDEV_GRAB) == 0) {
-            d.grabbed = true;
-            Log("keyboard node %s grabbed", d.node.c_str());
+            // A key that went down after the last read reached the system, which would never see its
+            // release through a grabbed node: let go, and grab once that key is up.
+            if (KernelKeyHeld(d)) {
+                libevdev_grab(d.dev, LIBEVDEV_UNGRAB);
+            } else {
+                d.grabbed = true;
+                Log("keyboard node %s grabbed", d.node.c_str());
+            }
         } else {
             Log("cannot grab %s: %s", d.node.c_str(), std::strerror(errno));
         }

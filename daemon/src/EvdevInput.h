@@ -52,6 +52,8 @@ class EvdevInput : public IInput {
     void TryAdd(const char* node);
     void Remove(std::size_t index, IInputEvents& events, Time now);
     bool AnyKeyHeld(const Device& d) const;
+    // The kernel's own view, which may be ahead of the events read so far.
+    bool KernelKeyHeld(const Device& d) const;
     // False when the device is gone.
     bool Drain(Device& d, IInputEvents& events, Time now);
 

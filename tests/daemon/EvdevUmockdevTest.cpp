@@ -233,6 +233,15 @@ TEST_F(EvdevUmockdev, GrabsOnlyOnceNoKeyIsHeld) {
     Nodes nodes = input.Nodes();
     std::sort(nodes.begin(), nodes.end(), [](const auto& a, const auto& b) { return a.node < b.node; });
     EXPECT_EQ(nodes, (Nodes{{"/dev/input/event2", true}, {"/dev/input/event3", false}}));
+
+    // Enter's release is read, but the kernel still reports a key down (this fake's key state stays as
+    // recorded, like a key pressed between the read and the grab): the system saw that press, so the
+    // node must stay with it until the key is up.
+    Press("event3", KEY_ENTER, 0);
+    input.Service(events, Time{0});
+    nodes = input.Nodes();
+    std::sort(nodes.begin(), nodes.end(), [](const auto& a, const auto& b) { return a.node < b.node; });
+    EXPECT_EQ(nodes, (Nodes{{"/dev/input/event2", true}, {"/dev/input/event3", false}}));
     EXPECT_TRUE(events.log.empty());
 }
 
