@@ -1,6 +1,12 @@
 #include "kb/common/AtomicFile.h"
 
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
+
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -10,16 +16,9 @@ namespace fs = std::filesystem;
 namespace {
 
 class AtomicFileTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("kb_atomic_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    fs::path dir_;
+  protected:
+    kbtest::ScratchDir scratch_;
+    const fs::path& dir_ = scratch_.path();
 };
 
 TEST_F(AtomicFileTest, ReplacesTheWholeFileAndLeavesNoTemporaryFile) {
@@ -44,6 +43,23 @@ TEST_F(AtomicFileTest, AFailedSaveKeepsTheOldFile) {
     EXPECT_TRUE(fs::is_directory(dir_ / "macro.xml"));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 }
+
+#if !defined(_WIN32)
+TEST_F(AtomicFileTest, NewFilesAreNotWritableByOthersAndOldFilesKeepTheirMode) {
+    const mode_t previous = ::umask(002);
+    const bool created = kb::WriteFileAtomically(dir_ / "record.bin", "x").ok;
+    ::umask(previous);
+    ASSERT_TRUE(created);
+    struct stat st {};
+    ASSERT_EQ(::stat((dir_ / "record.bin").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+
+    ASSERT_EQ(::chmod((dir_ / "record.bin").c_str(), 0600), 0);
+    ASSERT_TRUE(kb::WriteFileAtomically(dir_ / "record.bin", "y").ok);
+    ASSERT_EQ(::stat((dir_ / "record.bin").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+#endif
 
 TEST_F(AtomicFileTest, ReadingMissingFilesAndFoldersFails) {
     EXPECT_FALSE(kb::ReadWholeFile(dir_ / "none").ok);

@@ -4,9 +4,11 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 #include "kb/common/AtomicFile.h"
+#include "kb/common/NumberText.h"
 
 namespace kb {
 namespace {
@@ -30,6 +32,18 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
+// The process's umask, read without changing it (umask() would race with other threads creating files).
+mode_t CurrentUmask() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) == 0) {
+            return static_cast<mode_t>(StrToULong32(std::string_view(line).substr(6), 8));
+        }
+    }
+    return 022;
+}
+
 }  // namespace
 
 FileWriteResult WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes) {
@@ -41,14 +55,13 @@ FileWriteResult WriteFileAtomically(const std::filesystem::path& target, std::st
         result.error = Describe("cannot create a temporary file for", target, errno);
         return result;
     }
-    // Keep the permissions of the file being replaced; a new file gets the usual 0644 (less umask).
+    // Keep the permissions of the file being replaced. A new file is never writable by group or others,
+    // whatever the umask: the filter daemon refuses a record file that others could change.
     struct stat old {};
     if (::stat(target.c_str(), &old) == 0) {
         ::fchmod(fd, old.st_mode & 07777);
     } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
+        ::fchmod(fd, 0644 & ~CurrentUmask());
     }
     if (!WriteAll(fd, bytes) || ::fsync(fd) != 0) {
         result.error = Describe("cannot write", target, errno);
