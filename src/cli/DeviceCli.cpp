@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 
 #include "kb/common/AppConfig.h"
 #include "kb/common/Utf.h"
 #include "kb/device/HidDiscovery.h"
+#include "kb/device/NamedLock.h"
 
 namespace kbctl {
 
@@ -59,6 +61,8 @@ void OpenKeyboard(const CliContext& ctx, kb::HidDevice& device) {
     std::vector<kb::HidInterfaceInfo> found;
     {
         const TraceToStderr quiet;
+        // As the program's start-up: the search and the open form one step for every process of the user.
+        const std::lock_guard lock(kb::NamedLock::Get("HidDevice::Open"));
         found = kb::EnumHidInterfaces(match);
         if (!found.empty()) {
             device.Open(found.front().path);

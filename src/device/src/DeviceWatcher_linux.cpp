@@ -11,15 +11,45 @@
 
 #include <cstring>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <string>
 
 namespace kb {
+
+namespace {
+
+// The eventfd that wakes the watcher. The virtual keyboard calls its listeners outside its own lock, so a
+// call may still be under way on another thread after the listener was removed: the descriptor is closed
+// only under this mutex, and a late call then finds it gone instead of writing to a reused number.
+struct WakeSignal {
+    std::mutex mutex;
+    int fd = -1;
+
+    void Signal() {
+        const std::lock_guard guard(mutex);
+        if (fd >= 0) {
+            const uint64_t one = 1;
+            [[maybe_unused]] const ssize_t ignored = ::write(fd, &one, sizeof one);
+        }
+    }
+    void Close() {
+        const std::lock_guard guard(mutex);
+        if (fd >= 0) {
+            ::close(fd);
+            fd = -1;
+        }
+    }
+};
+
+}  // namespace
 
 struct DeviceWatcher::Impl {
     udev* context = nullptr;
     udev_monitor* monitor = nullptr;
     int epoll = -1;
-    int wake = -1;   // eventfd: the virtual keyboard has news
+    std::shared_ptr<WakeSignal> wakeSignal;
+    int wake = -1;   // eventfd: the virtual keyboard has news (owned by wakeSignal)
     int timer = -1;  // timerfd: the virtual keyboard's return is due
     int listener = 0;
     // Identity paths by DEVPATH, learnt while the sysfs tree exists, for naming a later removal.
@@ -130,14 +160,13 @@ bool DeviceWatcher::Start() {
     if (VirtualKeyboard::Enabled()) {
         impl->wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
         impl->timer = timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
+        impl->wakeSignal = std::make_shared<WakeSignal>();
+        impl->wakeSignal->fd = impl->wake;
         if (impl->wake >= 0 && impl->timer >= 0) {
             impl->Add(impl->wake);
             impl->Add(impl->timer);
-            const int wake = impl->wake;
-            impl->listener = VirtualKeyboard::Instance().AddListener([wake] {
-                const uint64_t one = 1;
-                [[maybe_unused]] const ssize_t ignored = ::write(wake, &one, sizeof one);
-            });
+            impl->listener =
+                VirtualKeyboard::Instance().AddListener([signal = impl->wakeSignal] { signal->Signal(); });
         }
     }
     if (impl->monitor == nullptr && impl->listener == 0) {
@@ -163,7 +192,10 @@ void DeviceWatcher::Stop() {
     if (impl_->context != nullptr) {
         udev_unref(impl_->context);
     }
-    for (int fd : {impl_->epoll, impl_->wake, impl_->timer}) {
+    if (impl_->wakeSignal != nullptr) {
+        impl_->wakeSignal->Close();
+    }
+    for (int fd : {impl_->epoll, impl_->timer}) {
         if (fd >= 0) {
             ::close(fd);
         }
