@@ -281,6 +281,14 @@ class WidgetsTest : public QObject {
         QTest::mouseClick(edit, Qt::LeftButton, {}, QPoint(190, 12));
         QCOMPARE(edit->cursorPosition(), 0);  // no caret placement by mouse
         QCOMPARE(edit->selectedText(), QString());
+        // Neither a drag with the button held nor a double click selects.
+        QMouseEvent drag(QEvent::MouseMove, QPointF(190, 12), edit->mapToGlobal(QPointF(190, 12)),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(edit, &drag);
+        QCOMPARE(edit->selectedText(), QString());
+        SendMouse(edit, QEvent::MouseButtonDblClick, {40, 12});
+        QCOMPARE(edit->selectedText(), QString());
+        QCOMPARE(edit->cursorPosition(), 0);
 
         edit->setEnabled(false);
         SendMouse(edit, QEvent::MouseButtonPress, {10, 10});
