@@ -2,6 +2,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QLayout>
 #include <QMenu>
 #include <QSlider>
 #include <QTabWidget>
@@ -380,6 +381,52 @@ class UiresLayoutTest : public QObject {
         QCOMPARE(reset->text(), QStringLiteral("Restore factory settings"));
         QCOMPARE(effects->itemText(0), QStringLiteral("Static"));
         QCOMPARE(kb::ui::Tr(QStringLiteral("Stop record")), QStringLiteral("Stop record"));
+    }
+
+    void widgetsFitTheirBoxes_data() {
+        QTest::addColumn<QString>("layout");
+        QTest::addColumn<bool>("chinese");
+        for (const char* layout : {"XML_MAINWND", "macro"}) {
+            QTest::newRow(qPrintable(QStringLiteral("%1 en").arg(QLatin1String(layout))))
+                << QString::fromLatin1(layout) << false;
+            QTest::newRow(qPrintable(QStringLiteral("%1 cn").arg(QLatin1String(layout))))
+                << QString::fromLatin1(layout) << true;
+        }
+    }
+
+    // With the style sheet, in both languages, no widget is pushed into its box's border or margins
+    // (a fixed-size child wider than the room left shows up as squeezed margins on one side).
+    void widgetsFitTheirBoxes() {
+        QFETCH(QString, layout);
+        QFETCH(bool, chinese);
+        QFile file(kb::ui::PackagePath(QStringLiteral("style/style.qss")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        qApp->setStyleSheet(QString::fromUtf8(file.readAll()));
+        QVERIFY(kb::ui::SwitchLanguage(chinese));
+        const auto root = Load(layout.toLatin1().constData());
+        QVERIFY(root);
+        root->show();
+        QCoreApplication::processEvents();
+        QStringList outside;
+        const auto boxes = root->findChildren<QWidget*>();
+        for (const QWidget* box : boxes) {
+            // Qt's own inner widgets ("qt_tabwidget_stackedwidget"…) place their children themselves.
+            if (box->layout() == nullptr || !box->isVisibleTo(root.get()) ||
+                box->objectName().startsWith(QLatin1String("qt_"))) {
+                continue;
+            }
+            const QRect room = box->contentsRect().marginsRemoved(box->layout()->contentsMargins());
+            for (const QObject* object : box->children()) {
+                const auto* child = qobject_cast<const QWidget*>(object);
+                if (child != nullptr && !child->isWindow() && child->isVisibleTo(root.get()) &&
+                    !room.contains(child->geometry())) {
+                    outside << QStringLiteral("%1 in %2").arg(child->objectName(), box->objectName());
+                }
+            }
+        }
+        qApp->setStyleSheet(QString());
+        QVERIFY(kb::ui::SwitchLanguage(false));
+        QVERIFY2(outside.isEmpty(), qPrintable(outside.join(QLatin1Char('\n'))));
     }
 
     // The style sheet parses (Qt only warns when it does not).
