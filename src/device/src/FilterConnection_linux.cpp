@@ -198,12 +198,12 @@ FilterOpenResult OpenFilterInterface() {
     }
     Trace("\nList of KBFILTER Device Interfaces\n");
     Trace("---------------------------------\n");
-    if (!ec) {
-        for (const fs::directory_entry& entry : it) {
-            std::error_code statError;
-            if (entry.is_socket(statError)) {
-                sockets.push_back(entry.path().string());
-            }
+    // The non-throwing increment: a folder that fails half-way ends the list instead of throwing out of
+    // OpenChannel.
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        std::error_code statError;
+        if (it->is_socket(statError)) {
+            sockets.push_back(it->path().string());
         }
     }
     std::sort(sockets.begin(), sockets.end());
