@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <array>
+#include <random>
 #include <vector>
 
 namespace kb {
@@ -100,6 +102,70 @@ TEST(HeldKeyTrackerTest, ResetAndCallbackForm) {
     const std::vector<uint32_t> keys{kS, kA};
     t.Update(keys, [&](uint32_t code, bool pressed) { seen.push_back({code, pressed}); });
     EXPECT_THAT(seen, ElementsAre(Press(kS), Press(kA)));
+}
+
+// The comparison written out over all 256 slots: bit 31 marks keys held in both polls, then unmarked new
+// entries are presses and unmarked old entries are releases.
+class FullSlotReference {
+  public:
+    std::vector<HeldKeyEvent> Update(std::array<uint32_t, HeldKeyTracker::kMaxKeys> now) {
+        for (std::size_t i = 0; i < now.size(); ++i) {
+            now[i] &= 0x7FFFFFFFu;
+            held_[i] &= 0x7FFFFFFFu;
+        }
+        for (uint32_t& o : held_) {
+            for (uint32_t& n : now) {
+                if (o != 0 && (o & 0x7FFFFFFFu) == (n & 0x7FFFFFFFu)) {
+                    o |= 0x80000000u;
+                    n |= 0x80000000u;
+                }
+            }
+        }
+        std::vector<HeldKeyEvent> events;
+        for (uint32_t n : now) {
+            if (n != 0 && (n & 0x80000000u) == 0) {
+                events.push_back(Press(n));
+            }
+        }
+        for (uint32_t o : held_) {
+            if (o != 0 && (o & 0x80000000u) == 0) {
+                events.push_back(Release(o));
+            }
+        }
+        held_ = now;
+        return events;
+    }
+
+  private:
+    std::array<uint32_t, HeldKeyTracker::kMaxKeys> held_{};
+};
+
+TEST(HeldKeyTrackerTest, EventsEqualTheFullSlotComparisonWithDuplicatesAndMarkedEntries) {
+    std::mt19937 rng(12345);
+    // A few codes, so that polls repeat keys, list one key twice and carry bit 31 on some entries.
+    const uint32_t codes[] = {0, 0, 0, kA, kS, kD, kRightCtrl, 0x80000000u, kA | 0x80000000u, 0x7FFFFFFFu};
+    std::uniform_int_distribution<std::size_t> pick(0, std::size(codes) - 1);
+    std::uniform_int_distribution<std::size_t> filled(0, 12);
+    HeldKeyTracker tracker;
+    FullSlotReference reference;
+    for (int poll = 0; poll < 5000; ++poll) {
+        std::array<uint32_t, HeldKeyTracker::kMaxKeys> keys{};
+        const std::size_t count = filled(rng);
+        for (std::size_t i = 0; i < count; ++i) {
+            keys[i * 7 % keys.size()] = codes[pick(rng)];  // spread over the slots, not only the first
+        }
+        const auto got = tracker.Update(keys);
+        ASSERT_EQ(std::vector<HeldKeyEvent>(got.begin(), got.end()), reference.Update(keys))
+            << "poll " << poll;
+    }
+}
+
+TEST(HeldKeyTrackerTest, AKeyListedTwiceIsPressedAndReleasedTwice) {
+    HeldKeyTracker t;
+    EXPECT_THAT(Poll(t, {kA, kS, kA}), ElementsAre(Press(kA), Press(kS), Press(kA)));
+    EXPECT_THAT(Poll(t, {kA}), ElementsAre(Release(kS)));  // one kA left holds both old entries
+    EXPECT_THAT(Poll(t, {kA, kA}), IsEmpty());
+    EXPECT_THAT(Poll(t, {}), ElementsAre(Release(kA), Release(kA)));
 }
 
 }  // namespace
