@@ -5,8 +5,8 @@
 namespace kbctl {
 
 int CmdConfig(const CliContext& ctx) {
-    if (!Positionals(ctx.args).empty()) {
-        throw CliError("takes no arguments");
+    if (!ctx.args.empty()) {
+        throw CliError("takes no arguments (the folder is chosen with kbctl --dir DIR config)");
     }
     const std::filesystem::path path = ctx.dir / "config.xml";
     kb::AppConfig config;

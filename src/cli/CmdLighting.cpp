@@ -5,8 +5,10 @@
 namespace kbctl {
 
 int CmdLighting(const CliContext& ctx) {
-    if (!Positionals(ctx.args).empty()) {
-        throw CliError("takes no arguments");
+    // Nothing is skipped as an option: "kbctl lighting --dir X" would otherwise load (and, for missing
+    // files, write) the settings of the default folder instead of X.
+    if (!ctx.args.empty()) {
+        throw CliError("takes no arguments (the folder is chosen with kbctl --dir DIR lighting)");
     }
     // Loading writes factory values into a folder that lacks the files; a mistyped folder must not pass
     // silently as "factory settings".

@@ -5,12 +5,18 @@
 namespace kbctl {
 
 int CmdMacros(const CliContext& ctx) {
-    const std::vector<std::string> positionals = Positionals(ctx.args);
-    if (positionals.size() > 1) {
+    // The command has no options: an argument such as "--dir X" after the command name is refused rather
+    // than skipped, so that it cannot silently show the default folder's file instead.
+    for (const std::string& arg : ctx.args) {
+        if (arg.rfind("--", 0) == 0) {
+            throw CliError("unknown option " + arg + " (usage: kbctl [--dir DIR] macros [FILE])");
+        }
+    }
+    if (ctx.args.size() > 1) {
         throw CliError("takes at most one argument, the macro file");
     }
     const std::filesystem::path path =
-        positionals.empty() ? ctx.dir / "macro.xml" : std::filesystem::path(positionals[0]);
+        ctx.args.empty() ? ctx.dir / "macro.xml" : std::filesystem::path(ctx.args[0]);
     kb::MacroLibrary library;
     if (!library.Load(path)) {
         throw CliError("cannot read " + path.string() + ": the file is missing or not well-formed XML");

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
 
 #include "KbctlRunner.h"
 
@@ -93,6 +95,66 @@ TEST_F(SettingsCliTest, Macros) {
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_FALSE(r.err.empty());
     }
+}
+
+// The keys come in the documented order, not just with the documented names.
+std::vector<std::string> Keys(const nlohmann::ordered_json& object) {
+    std::vector<std::string> keys;
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        keys.push_back(it.key());
+    }
+    return keys;
+}
+
+using Names = std::vector<std::string>;
+
+TEST_F(SettingsCliTest, KeysComeInTheDocumentedOrder) {
+    Write("config.xml",
+          R"(<funkey><item name="M" code="1"/></funkey><combkey><item name="C" code="1:2"/></combkey>)");
+    Write("macro.xml", R"(<config/><macro><group name="g"><item code="1"/></group></macro>)");
+    const auto run = [&](const std::string& command) {
+        const kbtest::KbctlResult r = kbtest::RunKbctl({"--dir", dir_.string(), command});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        return nlohmann::ordered_json::parse(r.out);
+    };
+
+    const nlohmann::ordered_json config = run("config");
+    EXPECT_EQ(Keys(config),
+              (Names{"vid", "pid", "interface", "subdevice", "language", "mediaKeys", "functionKeys"}));
+    EXPECT_EQ(Keys(config["mediaKeys"][0]), (Names{"name", "code", "path", "argm"}));
+    EXPECT_EQ(Keys(config["functionKeys"][0]), (Names{"name", "keys"}));
+
+    const nlohmann::ordered_json lighting = run("lighting");
+    EXPECT_EQ(Keys(lighting), (Names{"effect", "side"}));
+    EXPECT_EQ(Keys(lighting["effect"]), (Names{"sel", "items"}));
+    EXPECT_EQ(Keys(lighting["effect"]["items"][0]), (Names{"brightness", "speed", "deriction", "selection"}));
+    EXPECT_EQ(Keys(lighting["side"]), (Names{"sel", "levels"}));
+
+    const nlohmann::ordered_json macros = run("macros");
+    EXPECT_EQ(Keys(macros), (Names{"config", "groups"}));
+    EXPECT_EQ(Keys(macros["config"]),
+              (Names{"type", "repeat", "mode", "delay", "media", "function", "group", "skcode", "play"}));
+    EXPECT_EQ(Keys(macros["groups"][0]), (Names{"name", "steps"}));
+    EXPECT_EQ(Keys(macros["groups"][0]["steps"][0]), (Names{"code", "state", "delay", "name"}));
+}
+
+// Options after the command name are refused, not skipped: "lighting --dir X" must not read (and, for a
+// missing file, write) the default folder's settings instead of X's.
+TEST_F(SettingsCliTest, OptionsAfterTheCommandAreRefused) {
+    Write("macro.xml", "<config/>");
+    const Names bad[] = {
+        {"config", "--dir", "x"}, {"config", "x"},         {"lighting", "--dir", "x"}, {"lighting", "x"},
+        {"macros", "--dir", "x"}, {"macros", "--verbose"}, {"macros", "a", "b"},
+    };
+    for (const Names& command : bad) {
+        Names args{"--dir", dir_.string()};
+        args.insert(args.end(), command.begin(), command.end());
+        const kbtest::KbctlResult r = kbtest::RunKbctl(args);
+        EXPECT_EQ(r.exitCode, 1) << command[0] << " " << command[1];
+        EXPECT_TRUE(r.out.empty()) << r.out;
+        EXPECT_FALSE(r.err.empty());
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "ledeffect.xml"));
 }
 
 }  // namespace

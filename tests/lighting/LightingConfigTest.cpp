@@ -126,6 +126,48 @@ TEST_F(LightingConfigTest, MissingSideFileIsCreatedWithFactoryLevels) {
     EXPECT_EQ(config.GetItem(-1)->level, 4);
 }
 
+TEST_F(LightingConfigTest, MissingSideFileIsCreatedWithFactoryValuesAndResetRestoresThem) {
+    kb::SideLightConfig config;
+    config.GetItem(0)->level = 1;
+    config.SetSel(5);  // no path yet: nothing is written
+    EXPECT_FALSE(fs::exists(Side()));
+    EXPECT_FALSE(config.Load(Side()));
+    EXPECT_TRUE(fs::exists(Side()));
+    EXPECT_EQ(config.GetSel(), 0);
+    EXPECT_EQ(config.GetItem(0)->level, 4);
+    EXPECT_EQ(config.GetItem(11)->level, 7);
+    config.GetItem(0)->level = 3;
+    config.Reset();
+    EXPECT_EQ(config.GetItem(0)->level, 4);
+    EXPECT_NE(Read(Side()).find("\t<item brightness=\"4\" />\n"), std::string::npos);
+}
+
+TEST_F(LightingConfigTest, SavingAfterAShortFileWritesEveryRecord) {
+    Write(Led(), R"(<effect sel="1"><item speed="2" brightness="3" deriction="1" selection="3"/></effect>)");
+    kb::LedEffectConfig led;
+    ASSERT_TRUE(led.Load(Led()));
+    ASSERT_TRUE(led.Save());
+    std::string expected =
+        "<?xml version=\"1.0\"?>\n<effect sel=\"1\">\n"
+        "\t<item speed=\"2\" brightness=\"3\" deriction=\"1\" selection=\"3\" />\n";
+    for (int i = 1; i < 20; ++i) {
+        expected += "\t<item speed=\"0\" brightness=\"5\" deriction=\"0\" selection=\"0\" />\n";
+    }
+    EXPECT_EQ(Read(Led()), expected + "</effect>\n");
+
+    Write(Side(), R"(<effect sel="12"><item brightness="1"/></effect>)");
+    kb::SideLightConfig side;
+    ASSERT_TRUE(side.Load(Side()));
+    EXPECT_EQ(side.GetSel(), 12);
+    EXPECT_EQ(side.GetItem(-1), nullptr);  // 12 is accepted but has no record
+    ASSERT_TRUE(side.Save());
+    expected = "<?xml version=\"1.0\"?>\n<effect sel=\"12\">\n\t<item brightness=\"1\" />\n";
+    for (int level : {4, 4, 7, 7, 7, 7, 7, 7, 7, 7, 7}) {
+        expected += "\t<item brightness=\"" + std::to_string(level) + "\" />\n";
+    }
+    EXPECT_EQ(Read(Side()), expected + "</effect>\n");
+}
+
 TEST_F(LightingConfigTest, SideLevelsKeepTheirLowFourBits) {
     Write(Side(), R"(<effect sel="1"><item brightness="9"/><item brightness="17"/><x brightness="7"/>
                      <item/><item brightness="-1"/></effect>)");
