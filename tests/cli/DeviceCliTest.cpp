@@ -8,7 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
-#include "../device/FilterTestServer.h"
+#include "FilterTestServer.h"
 #include "KbctlRunner.h"
 
 namespace fs = std::filesystem;

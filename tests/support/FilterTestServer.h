@@ -18,7 +18,7 @@
 #include <vector>
 
 // By its path in the tree, so that test programs without the device library can use it too.
-#include "../../src/device/include/kb/device/FilterWire.h"
+#include "kb/device/FilterWire.h"
 
 namespace kbtest {
 
