@@ -1,5 +1,7 @@
 #include "KbctlRunner.h"
 
+#include "TestSupport.h"
+
 #include <sys/wait.h>
 
 #include <unistd.h>
@@ -7,8 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace kbtest {
 namespace {
@@ -19,13 +19,6 @@ std::string Quote(const std::string& s) {
         q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     }
     return q + "'";
-}
-
-std::string Slurp(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 }  // namespace
@@ -42,8 +35,8 @@ KbctlResult RunKbctl(const std::vector<std::string>& args) {
     KbctlResult r;
     const int status = std::system(cmd.c_str());
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = Slurp(base.string() + ".out");
-    r.err = Slurp(base.string() + ".err");
+    r.out = kbtest::ReadFile(base.string() + ".out");
+    r.err = kbtest::ReadFile(base.string() + ".err");
     std::filesystem::remove(base.string() + ".out");
     std::filesystem::remove(base.string() + ".err");
     return r;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+
 #include <nlohmann/json.hpp>
+#include "TestSupport.h"
 
 #include <filesystem>
 #include <string>
@@ -14,20 +16,12 @@ namespace {
 
 class KeysCliTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("kb_keys_cli_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     void WriteRecordFile(const std::string& bytes) const {
         ASSERT_TRUE(kb::WriteFileAtomically(dir_ / "record.bin", bytes).ok);
     }
 
-    fs::path dir_;
+    kbtest::ScratchDir scratch_;
+    const fs::path& dir_ = scratch_.path();
 };
 
 std::string Bytes(std::initializer_list<int> values) {

@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
+
 #include <unistd.h>
+#include "TestSupport.h"
 
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -16,16 +17,7 @@ namespace {
 
 class SettingsCliTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("kb_settings_cli_" + std::to_string(::getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    void Write(const std::string& name, const std::string& text) {
-        std::ofstream(dir_ / name, std::ios::binary) << text;
-    }
+    void Write(const std::string& name, const std::string& text) { kbtest::WriteFile(dir_ / name, text); }
     json Run(const std::vector<std::string>& command) {
         std::vector<std::string> args{"--dir", dir_.string()};
         args.insert(args.end(), command.begin(), command.end());
@@ -33,7 +25,8 @@ class SettingsCliTest : public ::testing::Test {
         EXPECT_EQ(r.exitCode, 0) << r.err;
         return json::parse(r.out);
     }
-    fs::path dir_;
+    kbtest::ScratchDir scratch_;
+    const fs::path& dir_ = scratch_.path();
 };
 
 TEST_F(SettingsCliTest, Config) {
@@ -65,8 +58,7 @@ TEST_F(SettingsCliTest, LightingRewritesUnreadableFilesWithFactoryValues) {
     EXPECT_EQ(out["side"], json::parse(R"({"sel":0,"levels":[4,4,4,7,7,7,7,7,7,7,7,7]})"));
 
     // The broken side-light file now holds the factory values.
-    std::ifstream in(dir_ / "sidemodel.xml");
-    const std::string rewritten((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string rewritten = kbtest::ReadFile(dir_ / "sidemodel.xml");
     EXPECT_NE(rewritten.find("<effect sel=\"0\">"), std::string::npos);
 
     const kbtest::KbctlResult missing = kbtest::RunKbctl({"--dir", (dir_ / "absent").string(), "lighting"});

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
+
 #include <filesystem>
 #include <string>
 
@@ -13,15 +15,7 @@ namespace {
 
 class KeyRecordTableTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("kb_records_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        file_ = dir_ / "record.bin";
-    }
-    void TearDown() override { fs::remove_all(dir_); }
+    void SetUp() override { file_ = dir_ / "record.bin"; }
 
     std::string FileBytes() const {
         const kb::FileReadResult r = kb::ReadWholeFile(file_);
@@ -42,7 +36,8 @@ class KeyRecordTableTest : public ::testing::Test {
         return r;
     }
 
-    fs::path dir_;
+    kbtest::ScratchDir scratch_;
+    const fs::path& dir_ = scratch_.path();
     fs::path file_;
 };
 
