@@ -1,0 +1,14 @@
+#include "kb/common/UniqueFd.h"
+
+#include <unistd.h>
+
+namespace kb {
+
+void UniqueFd::Reset(int fd) noexcept {
+    if (fd_ >= 0 && fd_ != fd) {
+        ::close(fd_);
+    }
+    fd_ = fd;
+}
+
+}  // namespace kb
