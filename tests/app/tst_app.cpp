@@ -19,6 +19,7 @@
 #include "kb/lighting/SideLightConfig.h"
 #include "kb/ui/MenuLoader.h"
 #include "kb/ui/Package.h"
+#include "kb/ui/Timeline.h"
 
 using apptest::AppHarness;
 using apptest::ReportText;
@@ -97,6 +98,10 @@ void AppTest::startWithKeyboardSendsStoredEffectLater() {
     app.taskClock->Advance(std::chrono::milliseconds(1));
     QTRY_COMPARE(app.FeatureReportsSent().size(), sentAtStart.size() + 1);
     QCOMPARE(ReportText(app.FeatureReportsSent().back()), ReportText(raw));
+
+    // Idle: the task thread sleeps on its queue and no 10 ms animation timer runs.
+    QTRY_COMPARE(dlg.Tasks().PendingCount(), std::size_t{0});
+    QVERIFY(!kb::ui::Timeline::Shared().IsTimerRunning());
 }
 
 namespace {
