@@ -16,11 +16,9 @@
 
 #include "Assignments.h"
 #include "LinuxKeyMap.h"
+#include "Time.h"
 
 namespace kb::filterd {
-
-// A reading of the monotonic clock.
-using Time = std::chrono::nanoseconds;
 
 class IKeySink {
   public:
