@@ -17,7 +17,7 @@ TEST(NumberText, StrToLong32FollowsTheCLibraryWith32BitLong) {
         {"0x258A", 16, 9610, 6},
         {"  \t-1", 16, -1, 5},
         {"+7f", 16, 127, 3},
-        {"0x", 16, 0, 1},       // the "0" is the number, "x" stops it
+        {"0x", 16, 0, 1},  // the "0" is the number, "x" stops it
         {"0xg", 16, 0, 1},
         {"", 16, 0, 0},
         {"zz", 16, 0, 0},
@@ -69,6 +69,41 @@ TEST(NumberText, ScanDecimalIntMatchesPercentD) {
     EXPECT_FALSE(kb::ScanDecimalInt(std::string_view("")).has_value());
     EXPECT_FALSE(kb::ScanDecimalInt(std::string_view("ms")).has_value());
     EXPECT_FALSE(kb::ScanDecimalInt(std::u16string_view(u"+")).has_value());
+}
+
+TEST(NumberText, ParseWholeIntegerTakesOnlyAWholeNumber) {
+    const struct {
+        const char* text;
+        int base;
+        std::optional<int64_t> value;
+    } cases[] = {
+        {"42", 0, 42},
+        {"010", 0, 10},  // never octal
+        {"0x1F", 0, 31},
+        {"0X1f", 16, 31},
+        {"1f", 16, 31},
+        {"-7", 0, -7},
+        {"+7", 10, 7},
+        {"-0x10", 0, -16},
+        {"0xFFFFFFFF", 0, 0xFFFFFFFF},
+        {"9223372036854775807", 10, INT64_MAX},
+        {"-9223372036854775808", 10, INT64_MIN},
+        {"9223372036854775808", 10, std::nullopt},
+        {"-9223372036854775809", 10, std::nullopt},
+        {"0x10", 10, std::nullopt},
+        {"1f", 10, std::nullopt},
+        {"", 0, std::nullopt},
+        {"-", 0, std::nullopt},
+        {"0x", 0, std::nullopt},
+        {" 5", 0, std::nullopt},
+        {"5 ", 0, std::nullopt},
+        {"5ms", 0, std::nullopt},
+        {"--5", 0, std::nullopt},
+        {"5", 1, std::nullopt},  // no such base
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(kb::ParseWholeInteger(c.text, c.base), c.value) << c.text << " base " << c.base;
+    }
 }
 
 }  // namespace

@@ -49,8 +49,8 @@ RawParse ScanInteger(std::basic_string_view<Char> s, int base) {
         ++i;
     }
     const auto hasHexPrefix = [&](std::size_t at) {
-        return at + 2 < s.size() && s[at] == Char('0') && (s[at + 1] == Char('x') || s[at + 1] == Char('X')) &&
-               DigitValue(s[at + 2]) < 16;
+        return at + 2 < s.size() && s[at] == Char('0') &&
+               (s[at + 1] == Char('x') || s[at + 1] == Char('X')) && DigitValue(s[at + 2]) < 16;
     };
     if ((base == 0 || base == 16) && hasHexPrefix(i)) {
         i += 2;
@@ -139,9 +139,54 @@ uint32_t StrToULong32(std::u16string_view text, int base, std::size_t* consumed)
     return ToULong32(r);
 }
 
-std::optional<int32_t> ScanDecimalInt(std::string_view text) { return ScanInt(text); }
-std::optional<int32_t> ScanDecimalInt(std::u16string_view text) { return ScanInt(text); }
+std::optional<int32_t> ScanDecimalInt(std::string_view text) {
+    return ScanInt(text);
+}
+std::optional<int32_t> ScanDecimalInt(std::u16string_view text) {
+    return ScanInt(text);
+}
 
-std::string FormatDecimal(int64_t value) { return std::to_string(value); }
+std::optional<int64_t> ParseWholeInteger(std::string_view text, int base) {
+    if (base != 0 && (base < 2 || base > 36)) {
+        return std::nullopt;
+    }
+    std::size_t i = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
+        ++i;
+    }
+    const bool hexPrefix =
+        text.size() >= i + 2 && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X');
+    if ((base == 0 || base == 16) && hexPrefix) {
+        i += 2;
+        base = 16;
+    } else if (base == 0) {
+        base = 10;
+    }
+    if (i == text.size()) {
+        return std::nullopt;
+    }
+    // The magnitude is gathered negatively so that the 64-bit minimum fits.
+    constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
+    int64_t value = 0;
+    for (; i < text.size(); ++i) {
+        const int d = DigitValue(text[i]);
+        if (d >= base || value < (kMin + d) / base) {
+            return std::nullopt;
+        }
+        value = value * base - d;
+    }
+    if (!negative) {
+        if (value == kMin) {
+            return std::nullopt;
+        }
+        value = -value;
+    }
+    return value;
+}
+
+std::string FormatDecimal(int64_t value) {
+    return std::to_string(value);
+}
 
 }  // namespace kb

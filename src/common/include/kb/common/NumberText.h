@@ -27,6 +27,12 @@ uint32_t StrToULong32(std::u16string_view text, int base, std::size_t* consumed 
 std::optional<int32_t> ScanDecimalInt(std::string_view text);
 std::optional<int32_t> ScanDecimalInt(std::u16string_view text);
 
+// A whole number typed by a user (command-line arguments): an optional sign, then digits of `base` and
+// nothing else (no blanks). Base 16 allows a "0x"/"0X" prefix; base 0 reads "0x"-prefixed text as
+// hexadecimal and everything else as decimal (a leading 0 is not octal). nullopt for anything else and
+// for values outside the 64-bit range.
+std::optional<int64_t> ParseWholeInteger(std::string_view text, int base = 0);
+
 // Decimal text of a number, as "%d" / "%u" print it.
 std::string FormatDecimal(int64_t value);
 
