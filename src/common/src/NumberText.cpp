@@ -49,8 +49,8 @@ RawParse ScanInteger(std::basic_string_view<Char> s, int base) {
         ++i;
     }
     const auto hasHexPrefix = [&](std::size_t at) {
-        return at + 2 < s.size() && s[at] == Char('0') &&
-               (s[at + 1] == Char('x') || s[at + 1] == Char('X')) && DigitValue(s[at + 2]) < 16;
+        return at + 2 < s.size() && s[at] == Char('0') && (s[at + 1] == Char('x') || s[at + 1] == Char('X')) &&
+               DigitValue(s[at + 2]) < 16;
     };
     if ((base == 0 || base == 16) && hasHexPrefix(i)) {
         i += 2;
@@ -139,12 +139,8 @@ uint32_t StrToULong32(std::u16string_view text, int base, std::size_t* consumed)
     return ToULong32(r);
 }
 
-std::optional<int32_t> ScanDecimalInt(std::string_view text) {
-    return ScanInt(text);
-}
-std::optional<int32_t> ScanDecimalInt(std::u16string_view text) {
-    return ScanInt(text);
-}
+std::optional<int32_t> ScanDecimalInt(std::string_view text) { return ScanInt(text); }
+std::optional<int32_t> ScanDecimalInt(std::u16string_view text) { return ScanInt(text); }
 
 std::optional<int64_t> ParseWholeInteger(std::string_view text, int base) {
     if (base != 0 && (base < 2 || base > 36)) {
@@ -185,8 +181,6 @@ std::optional<int64_t> ParseWholeInteger(std::string_view text, int base) {
     return value;
 }
 
-std::string FormatDecimal(int64_t value) {
-    return std::to_string(value);
-}
+std::string FormatDecimal(int64_t value) { return std::to_string(value); }
 
 }  // namespace kb
