@@ -1,5 +1,7 @@
 #include "kb/common/NumberText.h"
 
+#include "kb/common/Utf.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -69,6 +71,19 @@ TEST(NumberText, ScanDecimalIntMatchesPercentD) {
     EXPECT_FALSE(kb::ScanDecimalInt(std::string_view("")).has_value());
     EXPECT_FALSE(kb::ScanDecimalInt(std::string_view("ms")).has_value());
     EXPECT_FALSE(kb::ScanDecimalInt(std::u16string_view(u"+")).has_value());
+}
+
+TEST(NumberText, DecimalOrHexToLong32ReadsLayoutIntegers) {
+    const struct {
+        const char16_t* text;
+        int32_t value;
+    } cases[] = {
+        {u"16", 16},   {u"0x10", 16}, {u"0X1f", 31}, {u" -0x10", -16},           {u"010", 10},
+        {u"12px", 12}, {u"0x", 0},    {u"abc", 0},   {u"0xFFFFFFFF", INT32_MAX},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(kb::DecimalOrHexToLong32(c.text), c.value) << kb::Utf16ToUtf8(c.text);
+    }
 }
 
 TEST(NumberText, ParseWholeIntegerTakesOnlyAWholeNumber) {

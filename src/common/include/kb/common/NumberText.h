@@ -27,6 +27,10 @@ uint32_t StrToULong32(std::u16string_view text, int base, std::size_t* consumed 
 std::optional<int32_t> ScanDecimalInt(std::string_view text);
 std::optional<int32_t> ScanDecimalInt(std::u16string_view text);
 
+// An integer attribute of a window layout: hexadecimal when a "0x"/"0X" prefix follows the optional
+// blanks and sign, decimal otherwise (a leading 0 is not octal); partial text and clamping as StrToLong32.
+int32_t DecimalOrHexToLong32(std::u16string_view text);
+
 // A whole number typed by a user (command-line arguments): an optional sign, then digits of `base` and
 // nothing else (no blanks). Base 16 allows a "0x"/"0X" prefix; base 0 reads "0x"-prefixed text as
 // hexadecimal and everything else as decimal (a leading 0 is not octal). nullopt for anything else and
