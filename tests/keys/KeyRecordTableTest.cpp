@@ -94,9 +94,9 @@ TEST_F(KeyRecordTableTest, SetRecordAppendsAndWritesOrReplacesInPlaceWithoutWrit
 TEST_F(KeyRecordTableTest, RemoveClosesTheGapAndClearWritesAnEmptyFile) {
     kb::KeyRecordTable table;
     table.LoadRecords(file_);
-    table.SetRecord(Record(0x1E, u"A"));
-    table.SetRecord(Record(0x30, u"B"));
-    table.SetRecord(Record(0x2E, u"C"));
+    ASSERT_EQ(table.SetRecord(Record(0x1E, u"A")), kb::SetRecordResult::Appended);
+    ASSERT_EQ(table.SetRecord(Record(0x30, u"B")), kb::SetRecordResult::Appended);
+    ASSERT_EQ(table.SetRecord(Record(0x2E, u"C")), kb::SetRecordResult::Appended);
     const std::string written = FileBytes();
 
     EXPECT_FALSE(table.RemoveRecord(0x10));
