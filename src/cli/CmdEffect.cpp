@@ -84,10 +84,7 @@ void SendToKeyboard(const CliContext& ctx, kb::LedEffectConfig& effects, kb::Sid
     kb::HidDeviceTransport hid(device);
     ObservedTransport observed(hid);
     kb::LightingSender sender(observed, effects, sides);
-    {
-        const TraceToStderr quiet;
-        send(sender);
-    }
+    send(sender);
     if (observed.setFeatureCalls == 0 || !observed.lastSetFeatureOk) {
         throw CliError("saved in " + savedIn + " but the keyboard did not take the report");
     }
