@@ -30,11 +30,11 @@ class SettingsCliTest : public ::testing::Test {
 };
 
 TEST_F(SettingsCliTest, Config) {
-    Write("config.xml", R"(<local language="cn"/><usb vid="258a" pid="0x49" subdevice="-1"/>
+    Write("config.xml", R"(<local language="cn"/><usb vid="1209" pid="0xa5" subdevice="-1"/>
 <funkey><item name="" code="1"/><item name="Stumm" code="65568" path="p"/></funkey>
 <combkey><item name="Copy" code=" 29:0 ,, 46:5 "/>text</combkey>)");
     EXPECT_EQ(Run({"config"}), json::parse(R"({
-        "vid": 9610, "pid": 73, "interface": 0, "subdevice": -1, "language": 1,
+        "vid": 4617, "pid": 165, "interface": 0, "subdevice": -1, "language": 1,
         "mediaKeys": [{"name": "Stumm", "code": 65568, "path": "p", "argm": ""}],
         "functionKeys": [{"name": "Copy", "keys": [[29, 0], [46, 5]]}, {"name": "", "keys": []}]
     })"));

@@ -15,8 +15,8 @@ struct LongCase {
 
 TEST(NumberText, StrToLong32FollowsTheCLibraryWith32BitLong) {
     const LongCase cases[] = {
-        {"258a", 16, 9610, 4},
-        {"0x258A", 16, 9610, 6},
+        {"a1e5", 16, 41445, 4},
+        {"0xA1E5", 16, 41445, 6},
         {"  \t-1", 16, -1, 5},
         {"+7f", 16, 127, 3},
         {"0x", 16, 0, 1},  // the "0" is the number, "x" stops it

@@ -186,8 +186,13 @@ TEST_F(KeyRecordTableTest, ALoadReplacesTheTableOnlyWhenTheFileIsValid) {
     EXPECT_EQ(table.Records().size(), 1u);
 }
 
-TEST(KeyRecordTableInstanceTest, IsOneTableForTheProcess) {
-    EXPECT_EQ(&kb::KeyRecordTable::Instance(), &kb::KeyRecordTable::Instance());
+// Nothing else in this program touches the process-wide table: it is as start-up finds it.
+TEST(KeyRecordTableInstanceTest, StartsEmptyAndWritesNothingBeforeItIsLoaded) {
+    kb::KeyRecordTable& table = kb::KeyRecordTable::Instance();
+    EXPECT_TRUE(table.Records().empty());
+    EXPECT_TRUE(table.Path().empty());
+    EXPECT_FALSE(table.ClearRecords());
+    EXPECT_EQ(table.LastError(), "no record file path");
 }
 
 }  // namespace
