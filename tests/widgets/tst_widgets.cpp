@@ -205,8 +205,16 @@ class WidgetsTest : public QObject {
                                                     << "4,6" << 5 << 0 << QPoint(25, 6);
         QTest::newRow("no icon skin") << ""
                                       << "4,6" << 5 << 2 << QPoint(9, 8);
-        QTest::newRow("blanks in iconPos") << "icon8"
-                                           << " 4 , 6" << 0 << 0 << QPoint(20, 6);
+        // Read as sscanf's "%d,%d": blanks before a number are skipped, but the comma must follow the
+        // first number at once.
+        QTest::newRow("blanks before the numbers") << "icon8"
+                                                   << " 4, 6" << 0 << 0 << QPoint(20, 6);
+        QTest::newRow("blank before the comma") << ""
+                                                << "4 ,6" << 0 << 0 << QPoint(4, 0);
+        QTest::newRow("unreadable x") << ""
+                                      << "a,5" << 0 << 0 << QPoint(0, 0);
+        QTest::newRow("trailing text") << ""
+                                       << "4,6px" << 0 << 0 << QPoint(4, 6);
         QTest::newRow("negative offsets") << ""
                                           << "-3,-1" << 0 << -2 << QPoint(-3, -3);
         QTest::newRow("unreadable iconPos") << ""
