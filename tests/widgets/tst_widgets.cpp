@@ -497,6 +497,39 @@ class WidgetsTest : public QObject {
         QCOMPARE(first->animState, int(STabPage2::Out));
     }
 
+    void tabHoverFollowsRemovedAndInsertedTabs() {
+        STabCtrl2 tabs;
+        QList<STabPage2*> pages;
+        for (const char* title : {"A", "B", "C"}) {
+            auto* page = new STabPage2;
+            page->setAniIn(QStringLiteral("in6"));
+            page->setAniOut(QStringLiteral("out6"));
+            tabs.addTab(page, QString::fromLatin1(title));
+            pages << page;
+        }
+        tabs.resize(300, 200);
+        tabs.show();
+        QTabBar* bar = tabs.tabBar();
+        const auto hover = [&](int index) {
+            SendMouse(bar, QEvent::MouseMove, bar->tabRect(index).center(), Qt::NoButton);
+        };
+
+        hover(2);
+        tabs.removeTab(0);  // the hovered page moves to index 1 and stays hovered
+        QCOMPARE(tabs.HoveredTab(), 1);
+        tabs.insertTab(0, pages[0], QStringLiteral("A"));
+        QCOMPARE(tabs.HoveredTab(), 2);
+
+        hover(0);
+        tabs.removeTab(0);  // the hovered tab itself goes: forgotten
+        QCOMPARE(tabs.HoveredTab(), -1);
+        pages[1]->animState = STabPage2::None;
+        hover(1);  // page C; page B, now at the old index 0, was never entered
+        QCOMPARE(pages[1]->animState, int(STabPage2::None));
+        QCOMPARE(pages[2]->animState, int(STabPage2::In));
+        delete pages[0];
+    }
+
     // ---- CoordButtonImage
 
     void coordinateParsing_data() {
