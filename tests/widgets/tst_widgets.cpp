@@ -775,20 +775,25 @@ class WidgetsTest : public QObject {
     // ---- SShellNotifyIcon
 
     void trayTip_data() {
-        QTest::addColumn<int>("length");
+        QTest::addColumn<QString>("tip");
         QTest::addColumn<int>("kept");
-        QTest::newRow("126") << 126 << 126;
-        QTest::newRow("127") << 127 << 127;
-        QTest::newRow("128") << 128 << 127;
-        QTest::newRow("300") << 300 << 127;
+        const QString pair = QString::fromUtf8("\xF0\x9F\x8E\xB9");  // one character, two UTF-16 units
+        QTest::newRow("126") << QString(126, u'k') << 126;
+        QTest::newRow("127") << QString(127, u'k') << 127;
+        QTest::newRow("128") << QString(128, u'k') << 127;
+        QTest::newRow("300") << QString(300, u'k') << 127;
+        QTest::newRow("pair ending at 127") << QString(125, u'k') + pair + u'k' << 127;
+        QTest::newRow("pair across the cut") << QString(126, u'k') + pair << 126;
+        QTest::newRow("pair across the cut, more after") << QString(126, u'k') + pair + pair << 126;
     }
 
     void trayTip() {
-        QFETCH(int, length);
+        QFETCH(QString, tip);
         QFETCH(int, kept);
         SShellNotifyIcon tray;
-        tray.setTip(QString(length, u'k'));
-        QCOMPARE(tray.tip().size(), kept);
+        tray.setTip(tip);
+        QCOMPARE(tray.tip(), tip.left(kept));
+        QVERIFY(!tray.tip().back().isHighSurrogate());
         tray.setTip(QString());  // an empty tip is ignored
         QCOMPARE(tray.tip().size(), kept);
     }
