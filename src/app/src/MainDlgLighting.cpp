@@ -5,6 +5,7 @@
 #include <QSlider>
 #include <QTabWidget>
 
+#include "SaveTrace.h"
 #include "kb/app/MainDlg.h"
 #include "kb/common/Trace.h"
 #include "kb/lighting/LedEffectConfig.h"
@@ -21,15 +22,13 @@ constexpr int kSweepPage = 3;
 constexpr int kAnimatedPage = 1;
 
 void SaveEffects() {
-    if (!LedEffectConfig::Instance().Save()) {
-        Trace("kbstudio: ledeffect.xml could not be saved\n");
-    }
+    LedEffectConfig& effects = LedEffectConfig::Instance();
+    TraceFailedSave(effects.Save(), effects);
 }
 
 void SaveSides() {
-    if (!SideLightConfig::Instance().Save()) {
-        Trace("kbstudio: sidemodel.xml could not be saved\n");
-    }
+    SideLightConfig& sides = SideLightConfig::Instance();
+    TraceFailedSave(sides.Save(), sides);
 }
 
 void SetSlider(QSlider* slider, int value) {
@@ -63,7 +62,7 @@ void CMainDlg::SyncEffectControls(bool toControls, bool selectInList) {
     LedEffectConfig& effects = LedEffectConfig::Instance();
     if (!toControls) {
         const int sel = EffectListSelection();
-        effects.SetSel(sel);  // stores and saves
+        TraceFailedSave(effects.SetSel(sel), effects);  // stores and saves
         LedEffectItem* item = sel >= 0 ? effects.GetItem(sel) : nullptr;
         if (item == nullptr) {
             return;
@@ -138,7 +137,7 @@ void CMainDlg::SyncSideControls(bool toControls, bool selectInList) {
     SideLightConfig& sides = SideLightConfig::Instance();
     if (!toControls) {
         const int sel = SideListSelection();
-        sides.SetSel(sel);  // stores and saves
+        TraceFailedSave(sides.SetSel(sel), sides);  // stores and saves
         if (SideLightItem* item = sel >= 0 ? sides.GetItem(sel) : nullptr; item != nullptr) {
             item->level =
                 static_cast<uint8_t>(sideSlider_ != nullptr ? sideSlider_->value() & 0x0F : item->level);
@@ -158,7 +157,8 @@ void CMainDlg::SyncSideControls(bool toControls, bool selectInList) {
 
 void CMainDlg::OnEffectListChanged() {
     const int sel = EffectListSelection();
-    LedEffectConfig::Instance().SetSel(sel);  // stores and saves
+    LedEffectConfig& effects = LedEffectConfig::Instance();
+    TraceFailedSave(effects.SetSel(sel), effects);  // stores and saves
     SyncEffectControls(true, false);
     if (sel >= 0) {
         sender_->SendLedEffect(sel);
@@ -167,7 +167,8 @@ void CMainDlg::OnEffectListChanged() {
 
 void CMainDlg::OnSideListChanged() {
     const int sel = SideListSelection();
-    SideLightConfig::Instance().SetSel(sel);  // stores and saves
+    SideLightConfig& sides = SideLightConfig::Instance();
+    TraceFailedSave(sides.SetSel(sel), sides);  // stores and saves
     SyncSideControls(true, false);
     if (sel >= 0) {
         sender_->SendSideLight(sel);
