@@ -73,8 +73,15 @@ void CMainDlg::OnBtnRestoreFactory() {
     m_resetPending = true;
     MacroLibrary::Instance().Reset();  // in memory; macro.xml keeps its contents until the next save
     ClearRecordFile();
-    LedEffectConfig::Instance().Reset();  // factory values, saved
-    SideLightConfig::Instance().Reset();
+    // Factory values, saved; a failed save stays silent towards the user, the trace says why.
+    const auto reset = [](EffectSettingsFile& file) {
+        if (!file.Reset()) {
+            Trace("kbstudio: %s could not be saved: %s\n", file.Path().filename().string().c_str(),
+                  file.LastError().c_str());
+        }
+    };
+    reset(LedEffectConfig::Instance());
+    reset(SideLightConfig::Instance());
     for (int i = 0; i < kReloadRequests; ++i) {
         m_filter->ReloadAssignments();  // skipped without a filter
         if (i + 1 < kReloadRequests) {

@@ -20,16 +20,20 @@ constexpr int kStaticPage = 2;
 constexpr int kSweepPage = 3;
 constexpr int kAnimatedPage = 1;
 
-void SaveEffects() {
-    if (!LedEffectConfig::Instance().Save()) {
-        Trace("kbstudio: ledeffect.xml could not be saved\n");
+// A failed save stays silent towards the user; the trace says why.
+void TraceUnsaved(bool saved, const EffectSettingsFile& file) {
+    if (!saved) {
+        Trace("kbstudio: %s could not be saved: %s\n", file.Path().filename().string().c_str(),
+              file.LastError().c_str());
     }
 }
 
+void SaveEffects() {
+    TraceUnsaved(LedEffectConfig::Instance().Save(), LedEffectConfig::Instance());
+}
+
 void SaveSides() {
-    if (!SideLightConfig::Instance().Save()) {
-        Trace("kbstudio: sidemodel.xml could not be saved\n");
-    }
+    TraceUnsaved(SideLightConfig::Instance().Save(), SideLightConfig::Instance());
 }
 
 void SetSlider(QSlider* slider, int value) {
@@ -63,7 +67,7 @@ void CMainDlg::SyncEffectControls(bool toControls, bool selectInList) {
     LedEffectConfig& effects = LedEffectConfig::Instance();
     if (!toControls) {
         const int sel = EffectListSelection();
-        effects.SetSel(sel);  // stores and saves
+        TraceUnsaved(effects.SetSel(sel), effects);  // stores and saves
         LedEffectItem* item = sel >= 0 ? effects.GetItem(sel) : nullptr;
         if (item == nullptr) {
             return;
@@ -138,7 +142,7 @@ void CMainDlg::SyncSideControls(bool toControls, bool selectInList) {
     SideLightConfig& sides = SideLightConfig::Instance();
     if (!toControls) {
         const int sel = SideListSelection();
-        sides.SetSel(sel);  // stores and saves
+        TraceUnsaved(sides.SetSel(sel), sides);  // stores and saves
         if (SideLightItem* item = sel >= 0 ? sides.GetItem(sel) : nullptr; item != nullptr) {
             item->level =
                 static_cast<uint8_t>(sideSlider_ != nullptr ? sideSlider_->value() & 0x0F : item->level);
@@ -158,7 +162,7 @@ void CMainDlg::SyncSideControls(bool toControls, bool selectInList) {
 
 void CMainDlg::OnEffectListChanged() {
     const int sel = EffectListSelection();
-    LedEffectConfig::Instance().SetSel(sel);  // stores and saves
+    TraceUnsaved(LedEffectConfig::Instance().SetSel(sel), LedEffectConfig::Instance());  // stores and saves
     SyncEffectControls(true, false);
     if (sel >= 0) {
         sender_->SendLedEffect(sel);
@@ -167,7 +171,7 @@ void CMainDlg::OnEffectListChanged() {
 
 void CMainDlg::OnSideListChanged() {
     const int sel = SideListSelection();
-    SideLightConfig::Instance().SetSel(sel);  // stores and saves
+    TraceUnsaved(SideLightConfig::Instance().SetSel(sel), SideLightConfig::Instance());  // stores and saves
     SyncSideControls(true, false);
     if (sel >= 0) {
         sender_->SendSideLight(sel);
