@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "ScriptedPrompt.h"
 #include "kb/app/MainDlg.h"
 #include "kb/common/TaskThread.h"
 #include "kb/device/LightingSender.h"

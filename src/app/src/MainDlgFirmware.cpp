@@ -75,8 +75,8 @@ void CMainDlg::OnBtnRestoreFactory() {
     m_resetPending = true;
     MacroLibrary::Instance().Reset();  // in memory; macro.xml keeps its contents until the next save
     ClearRecordFile();
-    TraceFailedSave(LedEffectConfig::Instance().Reset(),
-                    LedEffectConfig::Instance());  // factory values, saved
+    // Factory values, saved.
+    TraceFailedSave(LedEffectConfig::Instance().Reset(), LedEffectConfig::Instance());
     TraceFailedSave(SideLightConfig::Instance().Reset(), SideLightConfig::Instance());
     for (int i = 0; i < kReloadRequests; ++i) {
         m_filter->ReloadAssignments();  // skipped without a filter
