@@ -277,6 +277,11 @@ void PagesTest::factoryReset() {
     QCOMPARE(dlg.FirmwareVersion(), -1);
     QCOMPARE(Get<QLabel>(app, "version")->text(),
              QStringLiteral("Firmware: v1.5"));  // the last version stays
+    // Also across a language switch while the keyboard is away, in the new language.
+    qobject_cast<QAbstractButton*>(app.Find("zh_cn"))->click();
+    QTRY_COMPARE(Get<QLabel>(app, "version")->text(), QStringLiteral("固件: v1.5"));
+    qobject_cast<QAbstractButton*>(app.Find("jp"))->click();
+    QTRY_COMPARE(Get<QLabel>(app, "version")->text(), QStringLiteral("Firmware: v1.5"));
     // The keyboard is back a second later.
     kb::VirtualKeyboard::Instance().SetClock(
         [] { return std::chrono::steady_clock::now() + std::chrono::seconds(2); });
