@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QRadioButton>
 #include <QSlider>
+#include <QSystemTrayIcon>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QtTest>
@@ -21,6 +22,7 @@
 #include "kb/ui/MenuLoader.h"
 #include "kb/ui/Package.h"
 #include "kb/ui/Timeline.h"
+#include "kb/widgets/SShellNotifyIcon.h"
 
 using apptest::AppHarness;
 using apptest::ReportText;
@@ -168,6 +170,11 @@ void AppTest::chromeAndMenuCommands() {
     auto* effectTabs = Get<QTabWidget>(app, "tab_color_effect");
     QVERIFY(effectTabs->tabBar()->isHidden());
     QCOMPARE(effectTabs->focusPolicy(), Qt::NoFocus);
+    // The icon is put up even where no tray runs yet (offscreen has none): a panel that starts later
+    // must find it, or a window hidden then would have no way back.
+    auto* tray = Get<SShellNotifyIcon>(app, "tray_icon");
+    QVERIFY(!SShellNotifyIcon::IsAvailable());
+    QVERIFY(tray->TrayIcon()->isVisible());
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window));
     qobject_cast<QAbstractButton*>(app.Find("btn_min"))->click();
