@@ -78,11 +78,16 @@ void AppTest::startWithKeyboardSendsStoredEffectLater() {
     // The first refresh selects the stored effect in the list, which stores and sends it (the layout's
     // own pre-selection is not taken for it).
     const kb::Report paced = kb::BuildEffectReport(4, 3, 2, 0);
+    const auto sentByRefresh = app.FeatureReportsSent();
+    QVERIFY(std::find(sentByRefresh.begin(), sentByRefresh.end(), paced) != sentByRefresh.end());
+    // The user dims the effect before the start-up report is due.
+    MoveSlider(Get<QSlider>(app, "bar_const_brightness_1"), 1);
     const auto sentAtStart = app.FeatureReportsSent();
-    QVERIFY(std::find(sentAtStart.begin(), sentAtStart.end(), paced) != sentAtStart.end());
+    QCOMPARE(ReportText(sentAtStart.back()), ReportText(kb::BuildEffectReport(4, 1, 2, 0)));
 
-    // The start-up report follows 2000 ms later, with the record's bytes as stored.
-    const kb::Report raw = kb::BuildEffectReportRaw(4, 3, 2, 1, 0);
+    // The start-up report follows 2000 ms later, with the record's bytes as stored then: it does not
+    // undo the change.
+    const kb::Report raw = kb::BuildEffectReportRaw(4, 1, 2, 1, 0);
     QTRY_COMPARE(dlg.Tasks().PendingCount(), std::size_t{1});  // the first task is waiting its delay
     app.taskClock->Advance(std::chrono::milliseconds(1999));
     QTest::qWait(20);
