@@ -32,7 +32,7 @@ TraceToStderr::~TraceToStderr() {
 }
 
 kb::HidMatch LoadKeyboardMatch(const CliContext& ctx) {
-    const std::filesystem::path file = ctx.dir / "config.xml";
+    const std::filesystem::path file = ctx.ConfigFile();
     kb::AppConfig& config = kb::AppConfig::Instance();
     if (!config.Load(file)) {
         throw CliError("cannot read " + file.string() + ": it names the keyboard to look for");

@@ -24,10 +24,14 @@ std::string Quote(const std::string& s) {
 }  // namespace
 
 KbctlResult RunKbctl(const std::vector<std::string>& args) {
+    return RunProgram(KBCTL_PATH, args);
+}
+
+KbctlResult RunProgram(const std::string& program, const std::vector<std::string>& args) {
     static int counter = 0;
     const auto base = std::filesystem::temp_directory_path() /
                       ("kbctl_run_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-    std::string cmd = Quote(KBCTL_PATH);
+    std::string cmd = Quote(program);
     for (const std::string& a : args) {
         cmd += " " + Quote(a);
     }

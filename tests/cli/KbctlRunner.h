@@ -13,5 +13,6 @@ struct KbctlResult {
 };
 
 KbctlResult RunKbctl(const std::vector<std::string>& args);
+KbctlResult RunProgram(const std::string& program, const std::vector<std::string>& args);
 
 }  // namespace kbtest
