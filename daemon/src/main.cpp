@@ -20,6 +20,7 @@
 #include "src/PrintOutput.h"
 #include "src/ScriptInput.h"
 #include "src/UinputOutput.h"
+#include "src/UserFiles.h"
 
 namespace {
 
@@ -31,7 +32,9 @@ constexpr const char* kUsage = R"(usage: kbfilterd [options]
   --config FILE       config.xml naming the keyboard (default: DIR/config.xml)
   --vid HEX --pid HEX the keyboard's USB vendor and product (instead of config.xml)
   --socket-dir DIR    the socket's folder (default: $KBFILTERD_SOCKET_DIR or /run/kbfilterd/)
-  --user NAME|UID     a user who may use the socket besides root
+  --user NAME|UID     a user who may use the socket besides root; without --folder and --records,
+                      that user's record.bin (~USER/.config/kbstudio/) and the installation's
+                      config.xml (/etc/kbstudio/)
   --group NAME|GID    a group whose members may use the socket
   --script FILE|-     read timed key events from FILE or stdin instead of the keyboard
   --print             print the events instead of emitting them through uinput
@@ -58,7 +61,7 @@ int Fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string folder, records, config, socketDir, script;
+    std::string folder, records, config, socketDir, script, user;
     std::optional<long> vid, pid;
     bool print = false;
     SocketAccess access;
@@ -87,6 +90,7 @@ int main(int argc, char** argv) {
             }
             (arg == "--vid" ? vid : pid) = n;
         } else if (arg == "--user" && (v = value()) != nullptr) {
+            user = v;
             if (const passwd* pw = ::getpwnam(v)) {
                 access.user = pw->pw_uid;
             } else if (const auto n = Number(v, 10); n && *n >= 0) {
@@ -113,8 +117,14 @@ int main(int argc, char** argv) {
     if (config.empty() && !folder.empty()) {
         config = folder + "/config.xml";
     }
+    if (records.empty() && folder.empty() && !user.empty()) {
+        std::string error;
+        if (!FindUserFiles(user, records, config, error)) {
+            return Fail(error);
+        }
+    }
     if (records.empty()) {
-        return Fail("no record file: give --folder or --records");
+        return Fail("no record file: give --folder, --records or --user");
     }
 
     std::unique_ptr<IInput> input;
