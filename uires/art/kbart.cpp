@@ -579,10 +579,37 @@ QImage SolidImage(int w, int h, const std::function<void(QPainter&)>& draw) {
     return img;
 }
 
+// The application's icon for menus and launchers, drawn like the tray icon (the logo on a dark rounded
+// square) at each size of the hicolor theme: <out>/<N>x<N>/apps/kbstudio.png.
+bool SaveAppIcons(const QString& out) {
+    bool ok = true;
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString dir = QStringLiteral("%1/%2x%2/apps").arg(out).arg(size);
+        if (!QDir().mkpath(dir)) {
+            std::fprintf(stderr, "kbart: cannot create %s\n", qPrintable(dir));
+            return false;
+        }
+        ok &= Save(SolidImage(size, size,
+                              [size](QPainter& p) {
+                                  p.scale(size / 64.0, size / 64.0);
+                                  p.setPen(Qt::NoPen);
+                                  p.setBrush(QColor(0x10, 0x12, 0x16));
+                                  p.drawRoundedRect(QRectF(0, 0, 64, 64), 14, 14);
+                                  p.translate(4, 4);
+                                  DrawLogo(p, 56, 0);
+                              }),
+                   dir, QStringLiteral("kbstudio.png"));
+    }
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
     QGuiApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], "--icons") == 0) {
+        return SaveAppIcons(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
+    }
     if (argc != 3) {
         std::fprintf(stderr, "usage: kbart <coordinate file> <output folder>\n");
         return 2;
