@@ -11,6 +11,8 @@ packages=(
     fonts-dejavu-core fonts-wqy-microhei xvfb xauth
     # the device layer and the filter daemon
     libudev-dev libevdev-dev umockdev libumockdev-dev
+    # the Debian package and its checks
+    dpkg-dev desktop-file-utils appstream man-db
 )
 
 # The Windows cross-build and its tests under Wine.
