@@ -1,15 +1,16 @@
 #include "src/UserFiles.h"
 
 #include "kb/common/Folders.h"
+#include "src/Accounts.h"
 
 namespace kb::filterd {
 
 bool FindUserFiles(const std::string& user, std::string& records, std::string& config, std::string& error) {
-    const std::optional<FolderInputs> inputs = UserFolderInputs(user, error);
-    if (!inputs) {
+    const std::optional<UserAccount> account = LookUpUser(user, error);
+    if (!account) {
         return false;
     }
-    const Folders folders = ResolveFolders(*inputs);
+    const Folders folders = ResolveFolders(UserFolderInputs(account->home));
     if (records.empty()) {
         if (folders.dataFolder.empty()) {
             error = "no record file for user " + user + ": " + folders.error;

@@ -34,7 +34,7 @@ TEST(UserFilesTest, GivenFilesStayAndUnknownUsersAreRefused) {
 
     std::string r, c;
     EXPECT_FALSE(FindUserFiles("no-such-user-kbstudio", r, c, error));
-    EXPECT_NE(error.find("unknown user no-such-user-kbstudio"), std::string::npos) << error;
+    EXPECT_NE(error.find("no-such-user-kbstudio: no such user"), std::string::npos) << error;
     EXPECT_TRUE(r.empty());
 }
 

@@ -86,26 +86,9 @@ FolderInputs CurrentFolderInputs() {
     return in;
 }
 
-std::optional<FolderInputs> UserFolderInputs(const std::string& user, std::string& error) {
-    std::vector<char> buffer(16384);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (::getpwnam_r(user.c_str(), &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr) {
-        // A number stands for a uid with a password entry.
-        char* end = nullptr;
-        errno = 0;
-        const unsigned long uid = std::strtoul(user.c_str(), &end, 10);
-        if (user.empty() || *end != '\0' || errno != 0 ||
-            ::getpwuid_r(static_cast<uid_t>(uid), &entry, buffer.data(), buffer.size(), &found) != 0 ||
-            found == nullptr) {
-            error = "unknown user " + user + " (no entry in the password database)";
-            return std::nullopt;
-        }
-    }
+FolderInputs UserFolderInputs(const fs::path& home) {
     FolderInputs in = InstallationInputs();
-    if (found->pw_dir != nullptr) {
-        in.home = std::string(found->pw_dir);
-    }
+    in.home = home.string();
     return in;
 }
 

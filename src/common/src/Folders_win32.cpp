@@ -19,9 +19,11 @@ FolderInputs CurrentFolderInputs() {
     return in;
 }
 
-std::optional<FolderInputs> UserFolderInputs(const std::string& user, std::string& error) {
-    error = "the files of another user (" + user + ") are not looked up on Windows";
-    return std::nullopt;
+FolderInputs UserFolderInputs(const std::filesystem::path& home) {
+    FolderInputs in = CurrentFolderInputs();
+    in.xdgConfigHome.reset();
+    in.home = home.string();
+    return in;
 }
 
 bool PrepareDataFolder(const Folders& folders, std::string& error) {

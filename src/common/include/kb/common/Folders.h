@@ -41,10 +41,9 @@ Folders ResolveFolders(const FolderInputs& in);
 // The inputs of the running process: its executable, its environment, the installation's folders.
 FolderInputs CurrentFolderInputs();
 
-// The inputs for another user's files (the root daemon acting for that user): that user's home from the
-// password database, no XDG_CONFIG_HOME (the user's environment is not known), this program's folder.
-// nullopt with `error` set when there is no such user.
-std::optional<FolderInputs> UserFolderInputs(const std::string& user, std::string& error);
+// The inputs for another user's files (the root daemon acting for that user), given that user's home:
+// no XDG_CONFIG_HOME (the user's environment is not known), this program's folder.
+FolderInputs UserFolderInputs(const std::filesystem::path& home);
 
 // Makes sure the folder of the written files exists and can be written: an installed program creates it
 // (and missing parents) with mode 0700. False with a message naming the folder and the reason otherwise.
