@@ -92,11 +92,12 @@ home=$(new_home home1)
 step "kbctl paths"
 paths=$(cd / && as_user "$home" kbctl paths) || fail "kbctl paths failed"
 echo "$paths"
-jq_get() { python3 -c 'import json,sys; print(json.load(sys.stdin)[sys.argv[1]])' "$1"; }
-[ "$(jq_get mode <<<"$paths")" = installed ] || fail "kbctl paths: not installed mode"
-[ "$(jq_get folder <<<"$paths")" = "$home/.config/kbstudio" ] || fail "kbctl paths: wrong folder"
-[ "$(jq_get config <<<"$paths")" = /etc/kbstudio/config.xml ] || fail "kbctl paths: wrong config.xml"
-[ "$(jq_get uires <<<"$paths")" = /usr/share/kbstudio/uires ] || fail "kbctl paths: wrong UI package"
+# kbctl prints one key per line: "key": "value".
+has_value() { grep -qF "\"$1\": \"$2\"" <<<"$paths" || fail "kbctl paths: $1 is not $2"; }
+has_value mode installed
+has_value folder "$home/.config/kbstudio"
+has_value config /etc/kbstudio/config.xml
+has_value uires /usr/share/kbstudio/uires
 [ ! -e "$home/.config" ] || fail "kbctl paths created folders"
 
 step "kbctl lighting"
