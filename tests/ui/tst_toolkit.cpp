@@ -400,6 +400,25 @@ class ToolkitTest : public QObject {
         QCOMPARE(timeline.Count(), before);
     }
 
+    void timelineRunsOnlyWhileBusy() {
+        Timeline& timeline = Timeline::Shared();
+        timeline.SetTimerEnabled(true);
+        int ticks = 0;
+        const int handle = timeline.Register([&] { ++ticks; });
+        QVERIFY(timeline.IsTimerRunning());
+        timeline.SetBusy(handle, false);
+        QVERIFY(!timeline.IsTimerRunning());  // an idle window does not wake every 10 ms
+        timeline.Tick();                      // a tick still reaches idle handlers (tests step by hand)
+        QCOMPARE(ticks, 1);
+        timeline.SetBusy(handle, true);
+        QVERIFY(timeline.IsTimerRunning());
+        timeline.Unregister(handle);
+        QVERIFY(!timeline.IsTimerRunning());
+        timeline.SetBusy(handle, true);  // unknown handles change nothing
+        QVERIFY(!timeline.IsTimerRunning());
+        timeline.SetTimerEnabled(false);
+    }
+
     void menus() {
         QTemporaryDir dir;
         SetPackageFolder(dir.path());

@@ -386,6 +386,37 @@ class WidgetsTest : public QObject {
         QVERIFY(img.ShownFrame().first != out);
     }
 
+    // The shared 10 ms timer runs only while an image animates: waiting for its autorun, holding its last
+    // frame under the pointer or resting, it leaves the window asleep.
+    void animIdleStopsTheTimer() {
+        kb::ui::Timeline& timeline = kb::ui::Timeline::Shared();
+        timeline.SetTimerEnabled(true);
+        {
+            SAnimImg img;
+            img.setAniIn(QStringLiteral("in10"));
+            img.setAniOut(QStringLiteral("out4"));
+            QVERIFY(!timeline.IsTimerRunning());
+            Enter(&img);
+            QVERIFY(timeline.IsTimerRunning());
+            Ticks(60);
+            QCOMPARE(img.Frame(), 9);
+            QVERIFY(!timeline.IsTimerRunning());  // holding the last frame under the pointer
+            Leave(&img);
+            QVERIFY(timeline.IsTimerRunning());
+            Ticks(30);
+            QCOMPARE(img.State(), int(SAnimImg::Idle));
+            QVERIFY(!timeline.IsTimerRunning());
+
+            img.setAutorun(1);  // waits its second on one timer, then plays on ticks
+            QVERIFY(!timeline.IsTimerRunning());
+            QTRY_VERIFY_WITH_TIMEOUT(timeline.IsTimerRunning(), 3000);
+            Ticks(1);
+            QCOMPARE(img.State(), int(SAnimImg::PlayingIn));
+        }
+        QVERIFY(!timeline.IsTimerRunning());
+        timeline.SetTimerEnabled(false);
+    }
+
     void animWithoutIn() {
         SAnimImg img;
         QCOMPARE(img.sizeHint(), QSize(0, 0));
@@ -453,6 +484,29 @@ class WidgetsTest : public QObject {
         Ticks(15);
         tabs.OnTabItemHover(0);
         QCOMPARE(tabs.HeaderIcon(0), std::make_pair(in, 0));
+    }
+
+    void tabIdleStopsTheTimer() {
+        kb::ui::Timeline& timeline = kb::ui::Timeline::Shared();
+        timeline.SetTimerEnabled(true);
+        {
+            STabCtrl2 tabs;
+            auto* animated = new STabPage2;
+            animated->setAniIn(QStringLiteral("in6"));
+            animated->setAniOut(QStringLiteral("out6"));
+            tabs.addTab(animated, QStringLiteral("Macro"));
+            QVERIFY(!timeline.IsTimerRunning());
+            tabs.OnTabItemHover(0);
+            QVERIFY(timeline.IsTimerRunning());
+            Ticks(40);
+            QVERIFY(!timeline.IsTimerRunning());  // the last frame held under the pointer
+            tabs.OnTabItemLeave(0);
+            QVERIFY(timeline.IsTimerRunning());
+            Ticks(40);
+            QCOMPARE(animated->animState, int(STabPage2::None));
+            QVERIFY(!timeline.IsTimerRunning());
+        }
+        timeline.SetTimerEnabled(false);
     }
 
     void tabBarReportsHover() {

@@ -78,6 +78,8 @@ class STabCtrl2 : public QTabWidget {
     STabPage2* Page(int index) const;
     void UpdateHeader(int index);
     void SetHoveredTab(int index);
+    // Tells the timeline whether a header animation needs its ticks now.
+    void UpdateBusy();
 
     QString headBgName_, tabSkinName_, iconSkinName_;
     std::shared_ptr<const kb::ui::Skin> headBg_, tabSkin_, iconSkin_;
