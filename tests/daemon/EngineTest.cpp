@@ -352,20 +352,23 @@ class CountingSink : public IKeySink {
     void Emit(uint16_t, bool) override { ++events; }
 };
 
-TEST(Engine, PassThroughAndRemapMakeNoAllocation) {
+TEST(Engine, KeyEventsAndPlaybackMakeNoAllocation) {
     CountingSink sink;
     Engine engine(sink);
-    engine.SetAssignments(Build({Remap(A, B)}), Time{});
+    engine.SetAssignments(Build({Remap(A, B), Play(F1, 2, 1, kCombination)}), Time{});
     const long before = gAllocations.load();
     for (int i = 0; i < 1000; ++i) {
-        const Time t = milliseconds(i);
+        const Time t = milliseconds(100 * i);
         engine.OnKey(KEY_A, true, t);
         engine.OnKey(KEY_C, true, t);
         engine.OnKey(KEY_A, false, t);
         engine.OnKey(KEY_C, false, t);
+        engine.OnKey(KEY_F1, true, t);
+        engine.OnKey(KEY_F1, false, t);
+        engine.Advance(t + milliseconds(99));  // the combination's keys go down and up
     }
     EXPECT_EQ(gAllocations.load() - before, 0);
-    EXPECT_EQ(sink.events, 4000);
+    EXPECT_EQ(sink.events, 1000 * (4 + 6));
 }
 
 TEST(Engine, HeldKeysArePhysicalKeysInPressOrderInEveryMode) {
