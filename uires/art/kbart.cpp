@@ -571,14 +571,6 @@ QImage LogoImage(int size) {
     return img;
 }
 
-QImage SolidImage(int w, int h, const std::function<void(QPainter&)>& draw) {
-    QImage img = NewImage(w, h);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    draw(p);
-    return img;
-}
-
 // The application's icon for menus and launchers, drawn like the tray icon (the logo on a dark rounded
 // square) at each size of the hicolor theme: <out>/<N>x<N>/apps/kbstudio.png.
 bool SaveAppIcons(const QString& out) {
@@ -589,18 +581,28 @@ bool SaveAppIcons(const QString& out) {
             std::fprintf(stderr, "kbart: cannot create %s\n", qPrintable(dir));
             return false;
         }
-        ok &= Save(SolidImage(size, size,
-                              [size](QPainter& p) {
-                                  p.scale(size / 64.0, size / 64.0);
-                                  p.setPen(Qt::NoPen);
-                                  p.setBrush(QColor(0x10, 0x12, 0x16));
-                                  p.drawRoundedRect(QRectF(0, 0, 64, 64), 14, 14);
-                                  p.translate(4, 4);
-                                  DrawLogo(p, 56, 0);
-                              }),
-                   dir, QStringLiteral("kbstudio.png"));
+        QImage img = NewImage(size, size);
+        {
+            QPainter p(&img);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.scale(size / 64.0, size / 64.0);
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(0x10, 0x12, 0x16));
+            p.drawRoundedRect(QRectF(0, 0, 64, 64), 14, 14);
+            p.translate(4, 4);
+            DrawLogo(p, 56, 0);
+        }
+        ok &= Save(img, dir, QStringLiteral("kbstudio.png"));
     }
     return ok;
+}
+
+QImage SolidImage(int w, int h, const std::function<void(QPainter&)>& draw) {
+    QImage img = NewImage(w, h);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    draw(p);
+    return img;
 }
 
 }  // namespace
