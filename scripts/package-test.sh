@@ -146,6 +146,7 @@ bash -c 'source /usr/share/bash-completion/completions/kbctl' || fail "the bash 
 
 step "removing the package"
 "${as_root[@]}" apt-get remove -y --purge -o DPkg::Lock::Timeout=600 kbstudio >/dev/null
-[ ! -e /usr/bin/kbctl ] && [ ! -e /etc/kbstudio ] && [ ! -e /usr/share/kbstudio ] ||
-    fail "files are left after removing the package"
+for left in /usr/bin/kbctl /usr/bin/kbstudio /usr/sbin/kbfilterd /etc/kbstudio /usr/share/kbstudio; do
+    [ ! -e "$left" ] || fail "$left is left after removing the package"
+done
 step "OK"
