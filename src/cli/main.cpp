@@ -8,6 +8,7 @@
 
 #include "Cli.h"
 #include "kb/common/Folders.h"
+#include "kb/common/Trace.h"
 
 namespace {
 
@@ -61,6 +62,9 @@ void PrintUsage(std::ostream& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Standard output carries the command's JSON; the libraries' diagnostic trace lines stay visible on
+    // standard error.
+    kb::SetTraceSink(kb::StreamTraceSink(stderr));
     kbctl::CliContext ctx;
     std::optional<std::filesystem::path> dirOption;
     int i = 1;

@@ -14,11 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "ScriptedPrompt.h"
 #include "kb/app/MainDlg.h"
 #include "kb/common/TaskThread.h"
 #include "kb/device/LightingSender.h"
 #include "kb/device/VirtualKeyboard.h"
 #include "kb/ui/LayoutLoader.h"
+#include "ScriptedPrompt.h"
 #include "kb/ui/Prompt.h"
 
 namespace apptest {
@@ -75,7 +77,7 @@ class AppHarness {
     void ClearReports() const;
 
     QTemporaryDir dir;
-    kb::ui::ScriptedPrompt prompt;
+    kbtest::ScriptedPrompt prompt;
     std::shared_ptr<ManualTaskClock> taskClock = std::make_shared<ManualTaskClock>();
     std::shared_ptr<FakePacingClock> pacing = std::make_shared<FakePacingClock>();
     int ends = 0;

@@ -23,8 +23,14 @@ std::string Quote(const std::string& s) {
 
 }  // namespace
 
-KbctlResult RunKbctl(const std::vector<std::string>& args) {
-    return RunProgram(KBCTL_PATH, args);
+KbctlResult RunKbctl(const std::vector<std::string>& args, const std::vector<std::string>& launcher) {
+    if (launcher.empty()) {
+        return RunProgram(KBCTL_PATH, args);
+    }
+    std::vector<std::string> rest(launcher.begin() + 1, launcher.end());
+    rest.push_back(KBCTL_PATH);
+    rest.insert(rest.end(), args.begin(), args.end());
+    return RunProgram(launcher.front(), rest);
 }
 
 KbctlResult RunProgram(const std::string& program, const std::vector<std::string>& args) {

@@ -31,6 +31,7 @@
 #include "kb/widgets/SCheckBoxEx.h"
 #include "kb/widgets/SEditEx.h"
 #include "kb/widgets/WidgetClasses.h"
+#include "ScriptedPrompt.h"
 
 using namespace kb::ui;
 
@@ -455,7 +456,7 @@ class ToolkitTest : public QObject {
     }
 
     void scriptedPrompt() {
-        ScriptedPrompt prompt;
+        kbtest::ScriptedPrompt prompt;
         prompt.Push(PromptAnswer::Yes);
         IPrompt& asked = prompt;
         QCOMPARE(

@@ -186,6 +186,22 @@ void STabCtrl2::SetHoveredTab(int index) {
     }
 }
 
+void STabCtrl2::tabInserted(int index) {
+    if (hoveredTab_ >= 0 && index <= hoveredTab_) {
+        ++hoveredTab_;
+    }
+    QTabWidget::tabInserted(index);
+}
+
+void STabCtrl2::tabRemoved(int index) {
+    if (index == hoveredTab_) {
+        hoveredTab_ = -1;
+    } else if (index < hoveredTab_) {
+        --hoveredTab_;
+    }
+    QTabWidget::tabRemoved(index);
+}
+
 void STabCtrl2::OnTabItemHover(int index) {
     if (STabPage2* page = Page(index)) {
         page->animState = STabPage2::In;

@@ -72,6 +72,9 @@ class STabCtrl2 : public QTabWidget {
 
   protected:
     void changeEvent(QEvent* event) override;
+    // The hovered index follows its tab; a removed hovered tab is forgotten (no "ani_out" for it).
+    void tabInserted(int index) override;
+    void tabRemoved(int index) override;
 
   private:
     friend class STabBar2;
