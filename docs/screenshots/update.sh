@@ -1,6 +1,6 @@
 #!/bin/sh
 # Renders the assignment dialog's layout for the README from the built UI package with kbpreview
-# (offscreen). The main window's pictures are of the running program: running.sh takes them.
+# (src/preview), offscreen. The main window's pictures are of the running program: running.sh.
 # Usage: docs/screenshots/update.sh [build folder]   (default: build)
 set -e
 here=$(cd "$(dirname "$0")" && pwd)

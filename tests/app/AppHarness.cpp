@@ -4,11 +4,13 @@
 #include <QFile>
 
 #include "kb/common/AppConfig.h"
+#include "kb/device/VirtualFilter.h"
 #include "kb/keys/KeyRecordTable.h"
 #include "kb/lighting/LedEffectConfig.h"
 #include "kb/lighting/SideLightConfig.h"
 #include "kb/macros/MacroLibrary.h"
 #include "kb/ui/Lookup.h"
+#include "kb/ui/Package.h"
 #include "kb/ui/Translator.h"
 #include "kb/widgets/WidgetClasses.h"
 
@@ -50,7 +52,11 @@ void ManualTaskClock::Advance(std::chrono::milliseconds by) {
 
 AppHarness::AppHarness(const std::string& configXml, uint16_t version) {
     kb::AppConfig::Instance().LoadFromBuffer(configXml);
-    kb::VirtualKeyboard::Instance().Configure({0x1209, 0xA1E5, 1, -1}, version);
+    // The simulated keyboard has the configured identity (interface 1 where any is accepted), present.
+    const kb::AppConfig& config = kb::AppConfig::Instance();
+    kb::VirtualKeyboard::Instance().SetClock([] { return std::chrono::steady_clock::now(); });
+    kb::VirtualKeyboard::Instance().Configure(
+        {0x1209, 0xA1E5, config.Interface() == -1 ? 1 : config.Interface(), config.Subdevice()}, version);
     kb::widgets::RegisterProgramWidgets(loader_);
     kb::ui::SwitchLanguage(false);
     LoadSettings();
@@ -78,6 +84,11 @@ std::string AppHarness::ReadFile(const QString& name) const {
 void AppHarness::LoadSettings() const {
     const std::filesystem::path folder = dir.path().toStdU16String();
     kb::MacroLibrary::Instance().Load(folder / "macro.xml");
+    // A missing record file keeps the records in memory (they are loaded once per process): give each
+    // window an empty file of its own instead.
+    if (!QFile::exists(QDir(dir.path()).filePath(QStringLiteral("record.bin")))) {
+        WriteFile(QStringLiteral("record.bin"), kb::EncodeRecordFile({}));
+    }
     kb::KeyRecordTable::Instance().LoadRecords(folder / "record.bin");
     kb::SideLightConfig::Instance().Load(folder / "sidemodel.xml");
     kb::LedEffectConfig::Instance().Load(folder / "ledeffect.xml");
@@ -117,6 +128,14 @@ std::vector<kb::Report> AppHarness::FeatureReportsSent() const {
 
 void AppHarness::ClearReports() const {
     kb::VirtualKeyboard::Instance().ClearReports();
+}
+
+void InitAppTests() {
+    if (!kb::VirtualKeyboard::Enabled() || !kb::KbFiltrDevice::VirtualFilter::Enabled()) {
+        qFatal("run with KBSTUDIO_VIRTUAL_KEYBOARD=1 and KBSTUDIO_VIRTUAL_FILTER=1");
+    }
+    kb::ui::SetProgramFolder(QStringLiteral(KB_PROGRAM_DIR));
+    kb::ui::SetPackageFolder(QStringLiteral(KB_PROGRAM_DIR "/uires"));
 }
 
 QString ReportText(const kb::Report& report) {
