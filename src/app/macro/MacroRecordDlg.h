@@ -100,6 +100,7 @@ class MacroRecordDlg : public QDialog, public IOnMacroGroupClickedListener {
     int SelectedStepRow() const;
     void SelectRowSilently(QAbstractItemView* view, int row);
     void BindStepsTo(int32_t groupIndex);
+    void ChangeRows(QAbstractItemView* view, const std::function<void()>& change);
     void UpdateGroupFromSelection();
 
     kb::KbFiltrDevice::FilterChannel& channel_;

@@ -24,18 +24,20 @@ void MacroRecordDlg::OnGroupAdd() {
 
 void MacroRecordDlg::OnGroupDel() {
     const int row = SelectedGroupRow();
-    if (row >= 0) {
-        groups_.RemoveAndRefresh(static_cast<uint32_t>(row));
-    } else {
-        groups_.Refresh();
-    }
+    ChangeRows(groupList_, [this, row] {
+        if (row >= 0) {
+            groups_.RemoveAndRefresh(static_cast<uint32_t>(row));
+        } else {
+            groups_.Refresh();
+        }
+    });
     library_.group = SelectedGroupRow();
     if (library_.group < 0) {
         // Nothing is selected now: show no steps. The steps on show may belong to a group that still
         // exists (nothing was selected before the click), so they are never erased here.
-        steps_.Bind(std::nullopt);
+        ChangeRows(stepList_, [this] { steps_.Bind(std::nullopt); });
     } else {
-        steps_.Refresh();  // the group at the shown index may be another one now
+        ChangeRows(stepList_, [this] { steps_.Refresh(); });  // the group at the shown index may be another
     }
 }
 
@@ -50,9 +52,10 @@ void MacroRecordDlg::OnStepButton(const QString& name) {
             SelectRowSilently(stepList_, row + 1);
         }
     } else if (name == u"item_delete") {
-        steps_.Remove(static_cast<uint32_t>(row));  // no row: -1 is beyond the end and removes nothing
+        // No row: -1 is beyond the end and removes nothing.
+        ChangeRows(stepList_, [this, row] { steps_.Remove(static_cast<uint32_t>(row)); });
     } else {
-        steps_.Clear();
+        ChangeRows(stepList_, [this] { steps_.Clear(); });
     }
     UpdateGroupFromSelection();
 }
@@ -80,11 +83,24 @@ void MacroRecordDlg::SelectRowSilently(QAbstractItemView* view, int row) {
 }
 
 void MacroRecordDlg::BindStepsTo(int32_t groupIndex) {
-    if (groupIndex >= 0 && static_cast<std::size_t>(groupIndex) < library_.groups.size()) {
-        steps_.Bind(static_cast<uint32_t>(groupIndex));
-    } else {
-        steps_.Bind(std::nullopt);
-    }
+    ChangeRows(stepList_, [this, groupIndex] {
+        if (groupIndex >= 0 && static_cast<std::size_t>(groupIndex) < library_.groups.size()) {
+            steps_.Bind(static_cast<uint32_t>(groupIndex));
+        } else {
+            steps_.Bind(std::nullopt);
+        }
+    });
+}
+
+void MacroRecordDlg::ChangeRows(QAbstractItemView* view, const std::function<void()>& change) {
+    // A Qt view moves its selection to a neighbour when the selected row goes away; these lists drop it
+    // instead, and keep it on rows that still exist.
+    const int row = view == groupList_ ? SelectedGroupRow() : SelectedStepRow();
+    silentSelection_ = true;
+    view->selectionModel()->clear();
+    silentSelection_ = false;
+    change();
+    SelectRowSilently(view, row);
 }
 
 void MacroRecordDlg::UpdateGroupFromSelection() {
