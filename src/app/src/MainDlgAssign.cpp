@@ -1,0 +1,49 @@
+// The key assignment page: the keyboard picture shows the stored assignments; a click on a key is where
+// the assignment dialog opens.
+#include "KeyAssignmentPage.h"
+#include "kb/app/AssignmentLabel.h"
+#include "kb/app/MainDlg.h"
+#include "kb/common/AppConfig.h"
+#include "kb/keys/KeyRecordTable.h"
+#include "kb/macros/MacroLibrary.h"
+#include "kb/ui/Translator.h"
+
+namespace kb::app {
+
+QString AssignmentLabel(const KeyRecord& record) {
+    QString label = QString::fromStdU16String(record.keyName);
+    if (!record.assignedName.empty()) {
+        label += QStringLiteral(" : ") + kb::ui::Tr(QString::fromStdU16String(record.assignedName));
+    }
+    return label;
+}
+
+void CMainDlg::ShowStoredAssignments() {
+    if (picture_ == nullptr) {
+        return;
+    }
+    for (const KeyRecord& record : KeyRecordTable::Instance().Records()) {
+        const auto code = static_cast<int32_t>(record.code);
+        picture_->SetMarked(code, true);
+        picture_->SetLabel(code, AssignmentLabel(record));
+    }
+}
+
+int CMainDlg::OnCoordButtonClick(int32_t code, const QString& name, int released, uint32_t /*keyFlags*/,
+                                 int /*x*/, int /*y*/) {
+    // The dialog opens on the release, and only while the keyboard is there.
+    if (released == 0 || !m_hid.IsOpen()) {
+        return 0;
+    }
+    OpenAssignmentDialog(code, name);
+    return 0;  // the picture applies its own marking rule
+}
+
+void CMainDlg::OpenAssignmentDialog(int32_t code, const QString& name) {
+    // The page holds the clicked key and the dialog only while the dialog runs.
+    KeyAssignmentPage page({[this] { return m_hid.IsOpen(); }, *m_filter, picture_, MacroLibrary::Instance(),
+                            KeyRecordTable::Instance(), AppConfig::Instance(), Prompt(), window_});
+    page.OnCoordButtonClick(code, name, 1, 0, 0, 0);
+}
+
+}  // namespace kb::app
