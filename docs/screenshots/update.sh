@@ -1,5 +1,6 @@
 #!/bin/sh
-# Renders the README's screenshots from the built UI package with kbpreview (offscreen).
+# Renders the README's screenshots from the built UI package with kbpreview (offscreen), and takes those
+# of the running program's assignment dialog (a macro recorded from typed keys, a captured key).
 # Usage: docs/screenshots/update.sh [build folder]   (default: build)
 set -e
 here=$(cd "$(dirname "$0")" && pwd)
@@ -11,3 +12,7 @@ for lang in en cn; do
     ./kbpreview --layout macro --lang "$lang" --out "$here/macro_$lang.png"
     ./kbpreview --layout macro --lang "$lang" --tab tab_macro_mode_selection=1 --out "$here/macro_single_key_$lang.png"
 done
+# The running program: the main window over the virtual keyboard and filter, driven by its test.
+cd "$bin/../tests"
+QT_QPA_PLATFORM=offscreen KBSTUDIO_VIRTUAL_KEYBOARD=1 KBSTUDIO_VIRTUAL_FILTER=1 KB_SCREENSHOTS="$here" \
+    ./tst_app_assign screenshots >/dev/null
