@@ -50,7 +50,11 @@ void ManualTaskClock::Advance(std::chrono::milliseconds by) {
 
 AppHarness::AppHarness(const std::string& configXml, uint16_t version) {
     kb::AppConfig::Instance().LoadFromBuffer(configXml);
-    kb::VirtualKeyboard::Instance().Configure({0x1209, 0xA1E5, 1, -1}, version);
+    // The simulated keyboard has the configured identity (interface 1 where any is accepted), present.
+    const kb::AppConfig& config = kb::AppConfig::Instance();
+    kb::VirtualKeyboard::Instance().SetClock([] { return std::chrono::steady_clock::now(); });
+    kb::VirtualKeyboard::Instance().Configure(
+        {0x1209, 0xA1E5, config.Interface() == -1 ? 1 : config.Interface(), config.Subdevice()}, version);
     kb::widgets::RegisterProgramWidgets(loader_);
     kb::ui::SwitchLanguage(false);
     LoadSettings();

@@ -3,6 +3,7 @@
 #include <unistd.h>
 #include "TestSupport.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -39,10 +40,20 @@ TEST_F(SettingsCliTest, Config) {
         "functionKeys": [{"name": "Copy", "keys": [[29, 0], [46, 5]]}, {"name": "", "keys": []}]
     })"));
 
-    fs::remove(dir_ / "config.xml");
-    const kbtest::KbctlResult missing = kbtest::RunKbctl({"--dir", dir_.string(), "config"});
-    EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_NE(missing.err.find("config.xml"), std::string::npos);
+    // Absent or unreadable: what the application would use, the defaults, with a one-line warning.
+    const json defaults = json::parse(R"({"vid": 0, "pid": 0, "interface": 0, "subdevice": 0, "language": 0,
+                                          "mediaKeys": [], "functionKeys": []})");
+    for (const bool present : {false, true}) {
+        fs::remove(dir_ / "config.xml");
+        if (present) {
+            Write("config.xml", "<usb vid=\"0x1209\"");  // not well-formed
+        }
+        const kbtest::KbctlResult result = kbtest::RunKbctl({"--dir", dir_.string(), "config"});
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_EQ(json::parse(result.out), defaults);
+        EXPECT_NE(result.err.find("config.xml"), std::string::npos);
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1);
+    }
 }
 
 TEST_F(SettingsCliTest, LightingRewritesUnreadableFilesWithFactoryValues) {

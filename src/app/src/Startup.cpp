@@ -104,6 +104,8 @@ int RunKbStudio(int argc, char** argv) {
             CentreOnScreen(dialog.Window());
             if (!hidden) {
                 dialog.Window()->show();
+            } else {
+                dialog.HideWindow();  // in the tray; minimised where the desktop has none
             }
             exitCode = QApplication::exec();
         }
