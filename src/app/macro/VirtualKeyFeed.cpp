@@ -196,6 +196,12 @@ void VirtualKeyFeed::InstallIfEnabled() {
 }
 
 bool VirtualKeyFeed::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ApplicationStateChange &&
+        static_cast<QApplicationStateChangeEvent*>(event)->applicationState() != Qt::ApplicationActive) {
+        // The releases of keys held now go to another program's window: none stays held here.
+        kb::KbFiltrDevice::VirtualFilter::Instance().ReleaseAll();
+        return false;
+    }
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) {
         return QObject::eventFilter(watched, event);
     }

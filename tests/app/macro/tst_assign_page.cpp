@@ -313,11 +313,26 @@ class TestAssignPage : public QObject {
         QCOMPARE(w.records.FindRecord(kS)->steps,
                  (std::vector<MacroStep>{{kA, 0, 120, u"A"}, {kA, 1, 0, u"A"}}));
         QVERIFY(shared.HeldKeys().empty());
+
+        // A key still held when the program loses the keyboard is let go.
+        QWidget window;
+        QTest::keyPress(&window, Qt::Key_C);
+        QCOMPARE(shared.HeldKeys(), (std::vector<uint32_t>{kbtest::kC}));
+        QApplicationStateChangeEvent inactive(Qt::ApplicationInactive);
+        QCoreApplication::sendEvent(qApp, &inactive);
+        QVERIFY(shared.HeldKeys().empty());
     }
 
 #ifdef KBFILTERD_PATH
-    // The record file the program wrote, read by kbfilterd: a press of B plays A down, 120 ms, A up, twice.
+    // The record file the program wrote, read by kbfilterd: a tap of B, and a long press, play A down,
+    // 120 ms, A up, twice.
+    void recordFilePlaysInKbfilterd_data() {
+        QTest::addColumn<QString>("script");
+        QTest::newRow("tap") << QStringLiteral("down B\nup B\n");
+        QTest::newRow("long press") << QStringLiteral("down B\nt=800 up B\n");
+    }
     void recordFilePlaysInKbfilterd() {
+        QFETCH(QString, script);
         DialogWorld w;
         w.AddGroup(u"Group 0", {{kA, 0, 120, u"A"}, {kA, 1, 0, u"A"}});
         w.library.repeat = 2;
@@ -342,9 +357,9 @@ class TestAssignPage : public QObject {
         }
         ::close(in[0]);
         ::close(out[1]);
-        const std::string script = "down B\nup B\n";
+        const std::string lines = script.toStdString();
         const auto written = std::chrono::steady_clock::now();
-        QCOMPARE(::write(in[1], script.data(), script.size()), static_cast<ssize_t>(script.size()));
+        QCOMPARE(::write(in[1], lines.data(), lines.size()), static_cast<ssize_t>(lines.size()));
         ::close(in[1]);  // the daemon ends once the script is played out
         std::string printed;
         auto last = written;
