@@ -82,6 +82,11 @@ std::string AppHarness::ReadFile(const QString& name) const {
 void AppHarness::LoadSettings() const {
     const std::filesystem::path folder = dir.path().toStdU16String();
     kb::MacroLibrary::Instance().Load(folder / "macro.xml");
+    // A missing record file keeps the records in memory (they are loaded once per process): give each
+    // window an empty file of its own instead.
+    if (!QFile::exists(QDir(dir.path()).filePath(QStringLiteral("record.bin")))) {
+        WriteFile(QStringLiteral("record.bin"), kb::EncodeRecordFile({}));
+    }
     kb::KeyRecordTable::Instance().LoadRecords(folder / "record.bin");
     kb::SideLightConfig::Instance().Load(folder / "sidemodel.xml");
     kb::LedEffectConfig::Instance().Load(folder / "ledeffect.xml");

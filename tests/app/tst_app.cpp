@@ -125,6 +125,14 @@ std::string EffectFile(int sel) {
     return xml + "</effect>";
 }
 
+// With KB_APP_SHOTS=DIR, the window as it looks at interesting moments, for a person to look at.
+void MaybeSaveShot(QWidget* window, const char* name) {
+    const QString folder = qEnvironmentVariable("KB_APP_SHOTS");
+    if (!folder.isEmpty()) {
+        window->grab().save(QDir(folder).filePath(QString::fromUtf8(name) + ".png"));
+    }
+}
+
 kb::Report Bytes(std::initializer_list<uint8_t> bytes) {
     kb::Report report{};
     std::copy(bytes.begin(), bytes.end(), report.begin());
@@ -149,6 +157,7 @@ void AppTest::startShowsStoredAssignments() {
     QCOMPARE(key.label, QStringLiteral("A"));  // assigned names are not stored in the file
     QVERIFY(dlg.Picture()->GetButton(48, key));
     QVERIFY(!key.marked);
+    MaybeSaveShot(dlg.Window(), "assigned_marked");
 }
 
 // action: "list N" selects effect N, "slider NAME V" drags a slider, "radio NAME" clicks a radio.
@@ -227,7 +236,7 @@ void AppTest::lightingHandlers() {
         QCOMPARE(QStringLiteral("%1 %2 %3").arg(record->brightness).arg(record->speed).arg(record->selection),
                  stored);
     }
-    Q_UNUSED(dlg);
+    MaybeSaveShot(dlg.Window(), QTest::currentDataTag());
 }
 
 void AppTest::sideLabelFollowsMode() {
@@ -355,6 +364,7 @@ void AppTest::factoryReset() {
     QVERIFY(!app.FeatureReportsSent().empty());
     QCOMPARE(ReportText(app.FeatureReportsSent().front()), ReportText(kb::BuildSideLightReport(0, 4)));
     QCOMPARE(Get<QComboBox>(app, "cbx_color_effect")->currentIndex(), 20);
+    MaybeSaveShot(dlg.Window(), "after_reset");
 
     // The keyboard goes and comes back: the window stays, the arrival clears the flag, and a later
     // removal ends the program.
@@ -487,11 +497,18 @@ void AppTest::languageSwitchRetranslates() {
     kb::app::CMainDlg& dlg = app.Start();
     auto* title = Get<QLabel>(app, "card_effect_title");
     const QString english = title->text();
+    auto* effects = Get<QComboBox>(app, "cbx_color_effect");
+    const int effect = effects->currentIndex();
+    app.ClearReports();
     qobject_cast<QAbstractButton*>(app.Find("zh_cn"))->click();
     QTRY_VERIFY(title->text() != english);
     // The texts the code wrote are written again in the new language.
     QTRY_COMPARE(Get<QLabel>(app, "version")->text(), QStringLiteral("固件: v1.5"));
     QCOMPARE(Get<QLabel>(app, "text_side_brightness")->text(), QStringLiteral("速度"));
+    MaybeSaveShot(dlg.Window(), "switched_cn");
+    // Retranslating the lists changes no selection, so nothing is stored or sent.
+    QCOMPARE(effects->currentIndex(), effect);
+    QVERIFY(app.Reports().empty());
     qobject_cast<QAbstractButton*>(app.Find("jp"))->click();
     QTRY_COMPARE(title->text(), english);
     QCOMPARE(Get<QLabel>(app, "version")->text(), QStringLiteral("Firmware: v1.5"));

@@ -1,5 +1,8 @@
 #include "kb/common/NumberText.h"
 
+#include <cstdint>
+#include <optional>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -69,6 +72,38 @@ TEST(NumberText, ScanDecimalIntMatchesPercentD) {
     EXPECT_FALSE(kb::ScanDecimalInt(std::string_view("")).has_value());
     EXPECT_FALSE(kb::ScanDecimalInt(std::string_view("ms")).has_value());
     EXPECT_FALSE(kb::ScanDecimalInt(std::u16string_view(u"+")).has_value());
+}
+
+TEST(NumberText, ParseWholeIntegerTakesTheWholeTextOrNothing) {
+    struct Case {
+        const char* text;
+        int base;
+        std::optional<int64_t> value;
+    };
+    const Case cases[] = {
+        {"42", 10, 42},
+        {"-7", 10, -7},
+        {"+7", 10, 7},
+        {"010", 0, 10},  // never octal
+        {"0x1A", 0, 0x1A},
+        {"0X1a", 16, 0x1A},
+        {"1a", 16, 0x1A},
+        {"0x1A", 10, std::nullopt},
+        {"9223372036854775807", 10, INT64_MAX},
+        {"-9223372036854775808", 10, INT64_MIN},
+        {"9223372036854775808", 10, std::nullopt},
+        {"0x10000000000000000", 16, std::nullopt},
+        {"", 10, std::nullopt},
+        {"-", 10, std::nullopt},
+        {"0x", 16, std::nullopt},
+        {" 5", 10, std::nullopt},
+        {"5 ", 10, std::nullopt},
+        {"5ms", 10, std::nullopt},
+        {"12", 8, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(kb::ParseWholeInteger(c.text, c.base), c.value) << c.text << " base " << c.base;
+    }
 }
 
 }  // namespace

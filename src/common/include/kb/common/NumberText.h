@@ -30,4 +30,10 @@ std::optional<int32_t> ScanDecimalInt(std::u16string_view text);
 // Decimal text of a number, as "%d" / "%u" print it.
 std::string FormatDecimal(int64_t value);
 
+// The whole text as one number, for command lines and scripts, where a typo must not pass as a value:
+// an optional sign, then digits of the base and nothing else (no blanks). Base 10; base 16, which also
+// takes a "0x"/"0X" prefix; or base 0: hexadecimal after "0x"/"0X", else decimal (never octal).
+// nullopt when the text is anything else or the value does not fit 64 bits.
+std::optional<int64_t> ParseWholeInteger(std::string_view text, int base);
+
 }  // namespace kb
