@@ -102,6 +102,15 @@ class ToolkitTest : public QObject {
         QCOMPARE(IdForName(u"btn_more "), std::nullopt);
     }
 
+    // Qt Designer's plugins are never loaded (QQuickWidget's would pull Qt Quick into the program), and
+    // the program's own plugin paths are left as they were.
+    void loaderLoadsNoDesignerPlugins() {
+        const QStringList paths = QCoreApplication::libraryPaths();
+        LayoutLoader loader;
+        QVERIFY(loader.pluginPaths().isEmpty());
+        QCOMPARE(QCoreApplication::libraryPaths(), paths);
+    }
+
     void loaderCreatesClassesAndIds() {
         auto form = LoadForm("form.ui");
         QVERIFY(form);
@@ -398,6 +407,32 @@ class ToolkitTest : public QObject {
         timeline.Tick();
         QCOMPARE(calls.size(), 1);
         QCOMPARE(timeline.Count(), before);
+    }
+
+    // The timer runs only while some handler has something to animate; quiet handlers still get ticks.
+    // A one-frame skin hands out its own image instead of a copy.
+    void singleFrameSkinSharesItsImage() {
+        const QPixmap strip = Strip({Qt::red});
+        QCOMPARE(Skin(strip, 1).FramePixmap(0).cacheKey(), strip.cacheKey());
+        const Skin three(Strip({Qt::red, Qt::green, Qt::blue}), 3);
+        QCOMPARE(three.FramePixmap(1).toImage().pixelColor(0, 0), QColor(Qt::green));
+    }
+
+    void timelineSleepsWhenNothingIsActive() {
+        Timeline& timeline = Timeline::Shared();
+        QVERIFY(!timeline.AnyActive());
+        int calls = 0;
+        const int quiet = timeline.Register([&] { ++calls; });
+        QVERIFY(timeline.AnyActive());
+        timeline.SetActive(quiet, false);
+        QVERIFY(!timeline.AnyActive());
+        const int busy = timeline.Register([] {});
+        QVERIFY(timeline.AnyActive());
+        timeline.Tick();
+        QCOMPARE(calls, 1);
+        timeline.Unregister(busy);
+        QVERIFY(!timeline.AnyActive());
+        timeline.Unregister(quiet);
     }
 
     void menus() {

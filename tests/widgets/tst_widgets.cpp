@@ -386,6 +386,30 @@ class WidgetsTest : public QObject {
         QVERIFY(img.ShownFrame().first != out);
     }
 
+    // An image with nothing to play leaves the shared timer asleep, so an idle window does not wake.
+    void animTicksOnlyWhilePlaying() {
+        const auto& timeline = kb::ui::Timeline::Shared();
+        QVERIFY(!timeline.AnyActive());
+        {
+            SAnimImg img;
+            img.setAniIn(QStringLiteral("in10"));
+            img.setAniOut(QStringLiteral("out4"));
+            QVERIFY(!timeline.AnyActive());
+            Enter(&img);
+            QVERIFY(timeline.AnyActive());
+            Ticks(60);  // the last frame is held under the pointer
+            QVERIFY(!timeline.AnyActive());
+            Leave(&img);
+            QVERIFY(timeline.AnyActive());  // the out-animation is to come
+            Ticks(30);
+            QCOMPARE(img.State(), int(SAnimImg::Idle));
+            QVERIFY(!timeline.AnyActive());
+            img.setAutorun(3);
+            QVERIFY(timeline.AnyActive());  // the countdown runs on ticks
+        }
+        QVERIFY(!timeline.AnyActive());
+    }
+
     void animWithoutIn() {
         SAnimImg img;
         QCOMPARE(img.sizeHint(), QSize(0, 0));

@@ -12,14 +12,6 @@
         <translation>更多</translation>
     </message>
     <message>
-        <source>Minimize</source>
-        <translation>最小化</translation>
-    </message>
-    <message>
-        <source>Close</source>
-        <translation>关闭</translation>
-    </message>
-    <message>
         <source>Key assignment</source>
         <translation>按键分配</translation>
     </message>
@@ -231,6 +223,34 @@
         <source>KBStudio keyboard settings</source>
         <translation>KBStudio 键盘设置</translation>
     </message>
+    <message>
+        <source>Hide to tray</source>
+        <translation>隐藏到托盘</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>退出</translation>
+    </message>
+    <message>
+        <source>Keyboard</source>
+        <translation>键盘</translation>
+    </message>
+    <message>
+        <source>Effect settings</source>
+        <translation>效果设置</translation>
+    </message>
+    <message>
+        <source>Side light mode</source>
+        <translation>侧灯模式</translation>
+    </message>
+    <message>
+        <source>Side light level</source>
+        <translation>侧灯等级</translation>
+    </message>
+    <message>
+        <source>The keyboard keeps one profile.</source>
+        <translation>键盘只保存一个配置。</translation>
+    </message>
 </context>
 <context>
     <name>macro</name>
@@ -396,7 +416,8 @@
     </message>
     <message>
         <source>Function key</source>
-        <translation>功能键</translation>
+        <translatorcomment>The layout's title of the fourth tab; shown as the name used everywhere else (shortcut).</translatorcomment>
+        <translation>快捷键</translation>
     </message>
     <message>
         <source>Send a shortcut</source>
@@ -425,6 +446,22 @@
     <message>
         <source>OK</source>
         <translation>确定</translation>
+    </message>
+    <message>
+        <source>Assignment kind</source>
+        <translation>分配方式</translation>
+    </message>
+    <message>
+        <source>Steps</source>
+        <translation>步骤</translation>
+    </message>
+    <message>
+        <source>Delay in milliseconds</source>
+        <translation>延迟（毫秒）</translation>
+    </message>
+    <message>
+        <source>Repeat times</source>
+        <translation>重复次数</translation>
     </message>
 </context>
 <context>

@@ -1,5 +1,6 @@
 #include "kb/ui/Timeline.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace kb::ui {
@@ -17,7 +18,7 @@ Timeline& Timeline::Shared() {
 
 int Timeline::Register(std::function<void()> handler) {
     const int handle = next_++;
-    handlers_.emplace(handle, std::move(handler));
+    handlers_.emplace(handle, Handler{std::move(handler), true});
     UpdateTimer();
     return handle;
 }
@@ -25,6 +26,14 @@ int Timeline::Register(std::function<void()> handler) {
 void Timeline::Unregister(int handle) {
     handlers_.erase(handle);
     UpdateTimer();
+}
+
+void Timeline::SetActive(int handle, bool active) {
+    const auto it = handlers_.find(handle);
+    if (it != handlers_.end() && it->second.active != active) {
+        it->second.active = active;
+        UpdateTimer();
+    }
 }
 
 void Timeline::SetTimerEnabled(bool enabled) {
@@ -42,14 +51,19 @@ void Timeline::Tick() {
     for (int handle : handles) {
         const auto it = handlers_.find(handle);
         if (it != handlers_.end()) {
-            auto handler = it->second;
-            handler();
+            auto tick = it->second.tick;
+            tick();
         }
     }
 }
 
+bool Timeline::AnyActive() const {
+    return std::any_of(handlers_.begin(), handlers_.end(),
+                       [](const auto& entry) { return entry.second.active; });
+}
+
 void Timeline::UpdateTimer() {
-    const bool run = timerEnabled_ && !handlers_.empty();
+    const bool run = timerEnabled_ && AnyActive();
     if (run && !timer_.isActive()) {
         timer_.start();
     } else if (!run && timer_.isActive()) {

@@ -7,6 +7,7 @@
 
 SAnimImg::SAnimImg(QWidget* parent) : QWidget(parent) {
     tickHandle_ = kb::ui::Timeline::Shared().Register([this] { OnTick(); });
+    UpdateTicking();
 }
 
 SAnimImg::~SAnimImg() {
@@ -19,6 +20,7 @@ void SAnimImg::setAutorun(int seconds) {
     // Seconds large enough to overflow the millisecond count mean "not in this session".
     autorunCountdown_ = seconds >= 0 ? (seconds > 2'000'000 ? 2'000'000'000 : seconds * 1000) : 0;
     autorunElapsed_ = 0;
+    UpdateTicking();
 }
 
 void SAnimImg::setAniIn(const QString& name) {
@@ -40,11 +42,13 @@ void SAnimImg::PointerEntered() {
     frame_ = 0;
     frameTime_ = 0;
     autorunElapsed_ = 0;
+    UpdateTicking();
     update();
 }
 
 void SAnimImg::PointerLeft() {
     --hoverCount_;
+    UpdateTicking();
 }
 
 void SAnimImg::OnTick() {
@@ -64,6 +68,20 @@ void SAnimImg::OnTick() {
             state_ = PlayingIn;
         }
     }
+    UpdateTicking();
+}
+
+// Ticks are needed only while a play runs or an automatic play is counted down; a held last frame
+// waits for the pointer to leave only when there is an out-animation to play then.
+void SAnimImg::UpdateTicking() {
+    bool needed = autorunPending_;
+    if (state_ == PlayingIn && aniIn_) {
+        const bool holding = autorun_ < 0 && frame_ >= aniIn_->LastFrame();
+        needed = needed || !holding || (aniOut_ && hoverCount_ <= 0);
+    } else if (state_ == PlayingOut) {
+        needed = needed || aniOut_ != nullptr;
+    }
+    kb::ui::Timeline::Shared().SetActive(tickHandle_, needed);
 }
 
 void SAnimImg::Advance() {

@@ -54,6 +54,7 @@ class SAnimImg : public QWidget {
 
   private:
     void Advance();
+    void UpdateTicking();
 
     QString aniInName_;
     QString aniOutName_;
