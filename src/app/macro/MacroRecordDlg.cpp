@@ -48,12 +48,14 @@ constexpr int kTabMacro = 0;
 constexpr int kTabSingleKey = 1;
 constexpr int kTabFunctionKey = 3;
 
+// The recording clock counts from program start (static initialisation).
+const auto kProgramStart = std::chrono::steady_clock::now();
+
 int64_t MillisecondsSinceStart() {
-    static const auto start = std::chrono::steady_clock::now();
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 kProgramStart)
         .count();
 }
-const int64_t kClockStarted = MillisecondsSinceStart();  // the clock counts from program start
 
 }  // namespace
 
@@ -70,7 +72,6 @@ MacroRecordDlg::MacroRecordDlg(kb::KbFiltrDevice::FilterChannel& channel, kb::Ma
       groups_(library),
       steps_(library),
       clock_(MillisecondsSinceStart) {
-    (void)kClockStarted;
     setObjectName(QStringLiteral("macro::Grouplg"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     channel_.SetProxy(std::make_unique<kb::KbFiltrDevice::MonitorProxy<MacroRecordDlg>>(
