@@ -14,7 +14,7 @@ void MacroRecordDlg::OnMacroGroupClicked(int32_t index, const std::u16string& /*
 }
 
 void MacroRecordDlg::OnGroupAdd() {
-    library_.AddGroup();
+    (void)library_.AddGroup();  // a failed save is silent; the group is there for this run
     groups_.Refresh();
     if (library_.group < 0 && groups_.rowCount() > 0) {
         library_.group = 0;
