@@ -13,6 +13,9 @@
 #include "KeyAssignmentPage.h"
 #include "MacroRecordDlg.h"
 #include "TestSupport.h"
+#if __has_include("ScriptedPrompt.h")
+#include "ScriptedPrompt.h"  // where the test support keeps the scripted prompt
+#endif
 #include "kb/common/AppConfig.h"
 #include "kb/device/FilterChannel.h"
 #include "kb/device/VirtualFilter.h"
