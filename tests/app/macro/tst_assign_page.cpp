@@ -345,14 +345,30 @@ class TestAssignPage : public QObject {
         int in[2], out[2];
         QCOMPARE(::pipe2(in, O_CLOEXEC), 0);
         QCOMPARE(::pipe2(out, O_CLOEXEC), 0);
+        // Everything the child needs is made before the fork: only async-signal-safe calls may follow it
+        // in a process with threads.
+        std::vector<std::string> env;
+        for (char** e = environ; *e != nullptr; ++e) {
+            env.emplace_back(*e);
+        }
+        env.push_back(std::string(kb::filterwire::kSocketDirEnv) + "=" + sockets);
+        std::vector<char*> envp;
+        for (std::string& e : env) {
+            envp.push_back(e.data());
+        }
+        envp.push_back(nullptr);
+        const std::string arguments[] = {"kbfilterd", "--records", records, "--script", "-", "--print"};
+        std::vector<char*> argv;
+        for (const std::string& a : arguments) {
+            argv.push_back(const_cast<char*>(a.c_str()));
+        }
+        argv.push_back(nullptr);
         const pid_t pid = ::fork();
         QVERIFY(pid >= 0);
         if (pid == 0) {
             ::dup2(in[0], 0);
             ::dup2(out[1], 1);
-            ::setenv(kb::filterwire::kSocketDirEnv, sockets.c_str(), 1);
-            ::execl(KBFILTERD_PATH, "kbfilterd", "--records", records.c_str(), "--script", "-", "--print",
-                    static_cast<char*>(nullptr));
+            ::execve(KBFILTERD_PATH, argv.data(), envp.data());
             ::_exit(127);
         }
         ::close(in[0]);
