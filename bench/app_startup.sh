@@ -28,6 +28,8 @@ mkdir -m 0700 "$scratch/runtime"
 export XDG_RUNTIME_DIR="$scratch/runtime"
 export KBSTUDIO_VIRTUAL_KEYBOARD=1
 export QT_QPA_PLATFORM=xcb
+# A user's chosen effect, as after any real use: the start-up then restores it.
+"$build/bin/kbctl" --dir "$scratch/kbstudio" effect 4 >/dev/null 2>&1
 
 Xvfb -screen 0 1280x900x24 -nolisten tcp -displayfd 3 3>"$scratch/display" >/dev/null 2>&1 &
 xvfb_pid=$!

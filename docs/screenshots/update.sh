@@ -1,8 +1,8 @@
 #!/bin/sh
 # Renders the assignment dialog's layout for the README from the built UI package with kbpreview
-# (offscreen), and takes the running program's assignment dialog (a macro recorded from typed keys, a
-# captured key) through its test. The main window's pictures are of the running program: running.sh
-# takes them.
+# (src/preview), offscreen, and takes the running program's assignment dialog (a macro recorded from typed
+# keys, a captured key) through its test. The main window's pictures are of the running program:
+# running.sh.
 # Usage: docs/screenshots/update.sh [build folder]   (default: build)
 set -e
 here=$(cd "$(dirname "$0")" && pwd)

@@ -4,11 +4,13 @@
 #include <QFile>
 
 #include "kb/common/AppConfig.h"
+#include "kb/device/VirtualFilter.h"
 #include "kb/keys/KeyRecordTable.h"
 #include "kb/lighting/LedEffectConfig.h"
 #include "kb/lighting/SideLightConfig.h"
 #include "kb/macros/MacroLibrary.h"
 #include "kb/ui/Lookup.h"
+#include "kb/ui/Package.h"
 #include "kb/ui/Translator.h"
 #include "kb/widgets/WidgetClasses.h"
 
@@ -126,6 +128,14 @@ std::vector<kb::Report> AppHarness::FeatureReportsSent() const {
 
 void AppHarness::ClearReports() const {
     kb::VirtualKeyboard::Instance().ClearReports();
+}
+
+void InitAppTests() {
+    if (!kb::VirtualKeyboard::Enabled() || !kb::KbFiltrDevice::VirtualFilter::Enabled()) {
+        qFatal("run with KBSTUDIO_VIRTUAL_KEYBOARD=1 and KBSTUDIO_VIRTUAL_FILTER=1");
+    }
+    kb::ui::SetProgramFolder(QStringLiteral(KB_PROGRAM_DIR));
+    kb::ui::SetPackageFolder(QStringLiteral(KB_PROGRAM_DIR "/uires"));
 }
 
 QString ReportText(const kb::Report& report) {

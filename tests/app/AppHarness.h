@@ -2,8 +2,11 @@
 // scripted prompt and clocks the test moves.
 #pragma once
 
+#include <QDir>
+#include <QSlider>
 #include <QString>
 #include <QTemporaryDir>
+#include <QWidget>
 #include <atomic>
 #include <condition_variable>
 #include <memory>
@@ -16,6 +19,7 @@
 #include "kb/device/LightingSender.h"
 #include "kb/device/VirtualKeyboard.h"
 #include "kb/ui/LayoutLoader.h"
+#include "ScriptedPrompt.h"
 #include "kb/ui/Prompt.h"
 
 namespace apptest {
@@ -72,7 +76,7 @@ class AppHarness {
     void ClearReports() const;
 
     QTemporaryDir dir;
-    kb::ui::ScriptedPrompt prompt;
+    kbtest::ScriptedPrompt prompt;
     std::shared_ptr<ManualTaskClock> taskClock = std::make_shared<ManualTaskClock>();
     std::shared_ptr<FakePacingClock> pacing = std::make_shared<FakePacingClock>();
     int ends = 0;
@@ -83,5 +87,46 @@ class AppHarness {
 };
 
 QString ReportText(const kb::Report& report);
+
+// Points the package and program folders at the build's program folder; once per test program.
+void InitAppTests();
+
+template <class T>
+T* Get(AppHarness& app, const char* name) {
+    T* widget = qobject_cast<T*>(app.Find(name));
+    if (widget == nullptr) {
+        qFatal("no widget %s", name);
+    }
+    return widget;
+}
+
+// A drag of the slider by the user to `value`.
+inline void MoveSlider(QSlider* slider, int value) {
+    slider->setSliderPosition(value);
+}
+
+// Effect records 0..19 with distinct values, the given selection and side mode.
+inline std::string EffectFile(int sel) {
+    std::string xml = "<effect sel=\"" + std::to_string(sel) + "\">";
+    for (int i = 0; i < 20; ++i) {
+        xml += "<item brightness=\"" + std::to_string(i % 6) + "\" speed=\"" + std::to_string(i % 3) +
+               "\" deriction=\"0\" selection=\"" + std::to_string(i == 1 ? 2 : 0) + "\"/>";
+    }
+    return xml + "</effect>";
+}
+
+// With KB_APP_SHOTS=DIR, the window as it looks at interesting moments, for a person to look at.
+inline void MaybeSaveShot(QWidget* window, const char* name) {
+    const QString folder = qEnvironmentVariable("KB_APP_SHOTS");
+    if (!folder.isEmpty()) {
+        window->grab().save(QDir(folder).filePath(QString::fromUtf8(name) + ".png"));
+    }
+}
+
+inline kb::Report Bytes(std::initializer_list<uint8_t> bytes) {
+    kb::Report report{};
+    std::copy(bytes.begin(), bytes.end(), report.begin());
+    return report;
+}
 
 }  // namespace apptest

@@ -31,6 +31,7 @@
 #include "kb/widgets/SCheckBoxEx.h"
 #include "kb/widgets/SEditEx.h"
 #include "kb/widgets/WidgetClasses.h"
+#include "ScriptedPrompt.h"
 
 using namespace kb::ui;
 
@@ -409,7 +410,6 @@ class ToolkitTest : public QObject {
         QCOMPARE(timeline.Count(), before);
     }
 
-    // The timer runs only while some handler has something to animate; quiet handlers still get ticks.
     // A one-frame skin hands out its own image instead of a copy.
     void singleFrameSkinSharesItsImage() {
         const QPixmap strip = Strip({Qt::red});
@@ -418,21 +418,23 @@ class ToolkitTest : public QObject {
         QCOMPARE(three.FramePixmap(1).toImage().pixelColor(0, 0), QColor(Qt::green));
     }
 
-    void timelineSleepsWhenNothingIsActive() {
+    void timelineRunsOnlyWhileBusy() {
         Timeline& timeline = Timeline::Shared();
-        QVERIFY(!timeline.AnyActive());
-        int calls = 0;
-        const int quiet = timeline.Register([&] { ++calls; });
-        QVERIFY(timeline.AnyActive());
-        timeline.SetActive(quiet, false);
-        QVERIFY(!timeline.AnyActive());
-        const int busy = timeline.Register([] {});
-        QVERIFY(timeline.AnyActive());
-        timeline.Tick();
-        QCOMPARE(calls, 1);
-        timeline.Unregister(busy);
-        QVERIFY(!timeline.AnyActive());
-        timeline.Unregister(quiet);
+        timeline.SetTimerEnabled(true);
+        int ticks = 0;
+        const int handle = timeline.Register([&] { ++ticks; });
+        QVERIFY(timeline.IsTimerRunning());
+        timeline.SetBusy(handle, false);
+        QVERIFY(!timeline.IsTimerRunning());  // an idle window does not wake every 10 ms
+        timeline.Tick();                      // a tick still reaches idle handlers (tests step by hand)
+        QCOMPARE(ticks, 1);
+        timeline.SetBusy(handle, true);
+        QVERIFY(timeline.IsTimerRunning());
+        timeline.Unregister(handle);
+        QVERIFY(!timeline.IsTimerRunning());
+        timeline.SetBusy(handle, true);  // unknown handles change nothing
+        QVERIFY(!timeline.IsTimerRunning());
+        timeline.SetTimerEnabled(false);
     }
 
     void menus() {
@@ -471,7 +473,7 @@ class ToolkitTest : public QObject {
     }
 
     void scriptedPrompt() {
-        ScriptedPrompt prompt;
+        kbtest::ScriptedPrompt prompt;
         prompt.Push(PromptAnswer::Yes);
         IPrompt& asked = prompt;
         QCOMPARE(

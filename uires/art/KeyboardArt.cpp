@@ -203,7 +203,7 @@ QSize PictureSize(const std::vector<Key>& keys) {
         right = std::max(right, whole.right());
         bottom = std::max(bottom, whole.bottom());
     }
-    return {static_cast<int>(std::ceil(right)) + 22, static_cast<int>(std::ceil(bottom)) + 24};
+    return {static_cast<int>(std::ceil(right)) + 22, static_cast<int>(std::ceil(bottom)) + 22};
 }
 
 }  // namespace

@@ -400,6 +400,21 @@ bool SaveStyleGlyphs(const QString& out) {
     return ok;
 }
 
+// The language buttons' labels, each in its own language, drawn here so that an English window never
+// loads the CJK font (megabytes of memory and start-up time) only for the word on the Chinese button.
+bool SaveLanguageLabels(const QString& out) {
+    const auto label = [](const QString& text) {
+        return SolidImage(32, 16, [text](QPainter& p) {
+            p.setPen(QColor(0xa7, 0xaf, 0xbd));
+            p.setFont(Font(11, true));
+            p.drawText(QRectF(0, 0, 32, 16), Qt::AlignCenter, text);
+        });
+    };
+    bool ok = Save(label(QStringLiteral("\u4E2D\u6587")), out, QStringLiteral("lang_cn.png"));
+    ok &= Save(label(QStringLiteral("EN")), out, QStringLiteral("lang_en.png"));
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -425,5 +440,6 @@ int main(int argc, char* argv[]) {
     ok &= SaveChromeImages(out);
     ok &= SaveLogoImages(out);
     ok &= SaveStyleGlyphs(out);
+    ok &= SaveLanguageLabels(out);
     return ok ? 0 : 1;
 }

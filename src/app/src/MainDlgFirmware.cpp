@@ -2,6 +2,8 @@
 #include <QLabel>
 
 #include "kb/app/MainDlg.h"
+
+#include "SaveTrace.h"
 #include "kb/common/Trace.h"
 #include "kb/keys/KeyRecordTable.h"
 #include "kb/lighting/LedEffectConfig.h"
@@ -73,8 +75,9 @@ void CMainDlg::OnBtnRestoreFactory() {
     m_resetPending = true;
     MacroLibrary::Instance().Reset();  // in memory; macro.xml keeps its contents until the next save
     ClearRecordFile();
-    LedEffectConfig::Instance().Reset();  // factory values, saved
-    SideLightConfig::Instance().Reset();
+    TraceFailedSave(LedEffectConfig::Instance().Reset(),
+                    LedEffectConfig::Instance());  // factory values, saved
+    TraceFailedSave(SideLightConfig::Instance().Reset(), SideLightConfig::Instance());
     for (int i = 0; i < kReloadRequests; ++i) {
         m_filter->ReloadAssignments();  // skipped without a filter
         if (i + 1 < kReloadRequests) {

@@ -6,6 +6,8 @@
 #include <QTabWidget>
 
 #include "kb/app/MainDlg.h"
+
+#include "SaveTrace.h"
 #include "kb/common/Trace.h"
 #include "kb/lighting/LedEffectConfig.h"
 #include "kb/lighting/SideLightConfig.h"
@@ -21,15 +23,11 @@ constexpr int kSweepPage = 3;
 constexpr int kAnimatedPage = 1;
 
 void SaveEffects() {
-    if (!LedEffectConfig::Instance().Save()) {
-        Trace("kbstudio: ledeffect.xml could not be saved\n");
-    }
+    TraceFailedSave(LedEffectConfig::Instance().Save(), LedEffectConfig::Instance());
 }
 
 void SaveSides() {
-    if (!SideLightConfig::Instance().Save()) {
-        Trace("kbstudio: sidemodel.xml could not be saved\n");
-    }
+    TraceFailedSave(SideLightConfig::Instance().Save(), SideLightConfig::Instance());
 }
 
 void SetSlider(QSlider* slider, int value) {
@@ -63,7 +61,7 @@ void CMainDlg::SyncEffectControls(bool toControls, bool selectInList) {
     LedEffectConfig& effects = LedEffectConfig::Instance();
     if (!toControls) {
         const int sel = EffectListSelection();
-        effects.SetSel(sel);  // stores and saves
+        TraceFailedSave(effects.SetSel(sel), effects);  // stores and saves
         LedEffectItem* item = sel >= 0 ? effects.GetItem(sel) : nullptr;
         if (item == nullptr) {
             return;
@@ -138,7 +136,7 @@ void CMainDlg::SyncSideControls(bool toControls, bool selectInList) {
     SideLightConfig& sides = SideLightConfig::Instance();
     if (!toControls) {
         const int sel = SideListSelection();
-        sides.SetSel(sel);  // stores and saves
+        TraceFailedSave(sides.SetSel(sel), sides);  // stores and saves
         if (SideLightItem* item = sel >= 0 ? sides.GetItem(sel) : nullptr; item != nullptr) {
             item->level =
                 static_cast<uint8_t>(sideSlider_ != nullptr ? sideSlider_->value() & 0x0F : item->level);
@@ -158,7 +156,8 @@ void CMainDlg::SyncSideControls(bool toControls, bool selectInList) {
 
 void CMainDlg::OnEffectListChanged() {
     const int sel = EffectListSelection();
-    LedEffectConfig::Instance().SetSel(sel);  // stores and saves
+    TraceFailedSave(LedEffectConfig::Instance().SetSel(sel),
+                    LedEffectConfig::Instance());  // stores and saves
     SyncEffectControls(true, false);
     if (sel >= 0) {
         sender_->SendLedEffect(sel);
@@ -167,7 +166,8 @@ void CMainDlg::OnEffectListChanged() {
 
 void CMainDlg::OnSideListChanged() {
     const int sel = SideListSelection();
-    SideLightConfig::Instance().SetSel(sel);  // stores and saves
+    TraceFailedSave(SideLightConfig::Instance().SetSel(sel),
+                    SideLightConfig::Instance());  // stores and saves
     SyncSideControls(true, false);
     if (sel >= 0) {
         sender_->SendSideLight(sel);

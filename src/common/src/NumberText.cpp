@@ -142,6 +142,18 @@ uint32_t StrToULong32(std::u16string_view text, int base, std::size_t* consumed)
 std::optional<int32_t> ScanDecimalInt(std::string_view text) { return ScanInt(text); }
 std::optional<int32_t> ScanDecimalInt(std::u16string_view text) { return ScanInt(text); }
 
+int32_t DecimalOrHexToLong32(std::u16string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && IsCBlank(text[i])) {
+        ++i;
+    }
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+        ++i;
+    }
+    const bool hex = i + 1 < text.size() && text[i] == u'0' && (text[i + 1] == u'x' || text[i + 1] == u'X');
+    return StrToLong32(text, hex ? 16 : 10);
+}
+
 std::string FormatDecimal(int64_t value) { return std::to_string(value); }
 
 std::optional<int64_t> ParseWholeInteger(std::string_view text, int base) {

@@ -1,6 +1,5 @@
 #include "kb/ui/Timeline.h"
 
-#include <algorithm>
 #include <vector>
 
 namespace kb::ui {
@@ -18,22 +17,27 @@ Timeline& Timeline::Shared() {
 
 int Timeline::Register(std::function<void()> handler) {
     const int handle = next_++;
-    handlers_.emplace(handle, Handler{std::move(handler), true});
+    handlers_.emplace(handle, std::move(handler));
     UpdateTimer();
     return handle;
 }
 
 void Timeline::Unregister(int handle) {
     handlers_.erase(handle);
+    idle_.erase(handle);
     UpdateTimer();
 }
 
-void Timeline::SetActive(int handle, bool active) {
-    const auto it = handlers_.find(handle);
-    if (it != handlers_.end() && it->second.active != active) {
-        it->second.active = active;
-        UpdateTimer();
+void Timeline::SetBusy(int handle, bool busy) {
+    if (handlers_.count(handle) == 0) {
+        return;
     }
+    if (busy) {
+        idle_.erase(handle);
+    } else {
+        idle_.insert(handle);
+    }
+    UpdateTimer();
 }
 
 void Timeline::SetTimerEnabled(bool enabled) {
@@ -51,19 +55,14 @@ void Timeline::Tick() {
     for (int handle : handles) {
         const auto it = handlers_.find(handle);
         if (it != handlers_.end()) {
-            auto tick = it->second.tick;
-            tick();
+            auto handler = it->second;
+            handler();
         }
     }
 }
 
-bool Timeline::AnyActive() const {
-    return std::any_of(handlers_.begin(), handlers_.end(),
-                       [](const auto& entry) { return entry.second.active; });
-}
-
 void Timeline::UpdateTimer() {
-    const bool run = timerEnabled_ && AnyActive();
+    const bool run = timerEnabled_ && handlers_.size() > idle_.size();
     if (run && !timer_.isActive()) {
         timer_.start();
     } else if (!run && timer_.isActive()) {

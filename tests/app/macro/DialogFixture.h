@@ -12,10 +12,8 @@
 
 #include "KeyAssignmentPage.h"
 #include "MacroRecordDlg.h"
+#include "ScriptedPrompt.h"
 #include "TestSupport.h"
-#if __has_include("ScriptedPrompt.h")
-#include "ScriptedPrompt.h"  // where the test support keeps the scripted prompt
-#endif
 #include "kb/common/AppConfig.h"
 #include "kb/device/FilterChannel.h"
 #include "kb/device/VirtualFilter.h"
@@ -58,7 +56,7 @@ class DialogWorld {
     kb::MacroLibrary library;
     kb::KeyRecordTable records;
     kb::AppConfig config;
-    kb::ui::ScriptedPrompt prompt;
+    ScriptedPrompt prompt;
     CoordButtonImage picture;
     int64_t now = 0;
     int handled = 0;  // key events the dialog has handled

@@ -1,11 +1,12 @@
-// The shared animation timeline: one 10 ms timer calls every registered tick handler. The timer runs
-// only while some handler is active, so an idle window does not wake a hundred times a second.
+// The shared animation timeline: one 10 ms timer calls every registered tick handler. The timer runs only
+// while some handler is busy, so an idle window does not wake a hundred times a second.
 #pragma once
 
 #include <QObject>
 #include <QTimer>
 #include <functional>
 #include <map>
+#include <set>
 
 namespace kb::ui {
 
@@ -16,14 +17,15 @@ class Timeline : public QObject {
 
     static Timeline& Shared();
 
-    // Returns a handle for Unregister; handlers run in registration order. A new handler is active.
+    // Returns a handle for Unregister; handlers run in registration order.
     int Register(std::function<void()> handler);
     void Unregister(int handle);
-    // A handler with nothing to animate says so; it is still called while others keep the timer going.
-    void SetActive(int handle, bool active);
-    // Whether some handler is active: the timer then runs (unless switched off for tests).
-    bool AnyActive() const;
     std::size_t Count() const { return handlers_.size(); }
+
+    // A handler is busy when registered; one with nothing to animate says so, and says again when it has.
+    void SetBusy(int handle, bool busy);
+    bool IsTimerRunning() const { return timer_.isActive(); }
+    bool IsTimerEnabled() const { return timerEnabled_; }
 
     // With the timer off (tests), time passes only through Tick().
     void SetTimerEnabled(bool enabled);
@@ -35,11 +37,8 @@ class Timeline : public QObject {
     void UpdateTimer();
 
     QTimer timer_;
-    struct Handler {
-        std::function<void()> tick;
-        bool active = true;
-    };
-    std::map<int, Handler> handlers_;
+    std::map<int, std::function<void()>> handlers_;
+    std::set<int> idle_;  // registered handlers with nothing to animate
     int next_ = 1;
     bool timerEnabled_ = true;
 };
