@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "ScriptedPrompt.h"
 #include "kb/app/MainDlg.h"
 #include "kb/common/TaskThread.h"
 #include "kb/device/LightingSender.h"
 #include "kb/device/VirtualKeyboard.h"
 #include "kb/ui/LayoutLoader.h"
-#include "ScriptedPrompt.h"
 #include "kb/ui/Prompt.h"
 
 namespace apptest {

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -18,6 +19,7 @@
 #include <memory>
 #include <set>
 
+#include "ScriptedPrompt.h"
 #include "kb/ui/Events.h"
 #include "kb/ui/LayoutLoader.h"
 #include "kb/ui/Lookup.h"
@@ -31,7 +33,6 @@
 #include "kb/widgets/SCheckBoxEx.h"
 #include "kb/widgets/SEditEx.h"
 #include "kb/widgets/WidgetClasses.h"
-#include "ScriptedPrompt.h"
 
 using namespace kb::ui;
 
@@ -390,6 +391,25 @@ class ToolkitTest : public QObject {
         }
         QCOMPARE(target.pixelColor(10, 5), colour);
         QCOMPARE(target.pixelColor(19, 9), colour);
+    }
+
+    void untranslatedListEntriesSurviveALanguageChange() {
+        QByteArray ui = R"(<ui version="4.0"><class>Form</class><widget class="QWidget" name="Form">
+            <widget class="QComboBox" name="list">
+             <item><property name="text"><string>Static</string></property></item>
+             <item><property name="text"><string notr="true">—</string></property></item>
+            </widget></widget></ui>)";
+        QBuffer buffer(&ui);
+        buffer.open(QIODevice::ReadOnly);
+        LayoutLoader loader;
+        std::unique_ptr<QWidget> form(loader.LoadDevice(&buffer));
+        QVERIFY(form);
+        auto* list = form->findChild<QComboBox*>(QStringLiteral("list"));
+        QVERIFY(list);
+        QEvent change(QEvent::LanguageChange);
+        QCoreApplication::sendEvent(form.get(), &change);
+        QCOMPARE(list->itemText(0), QStringLiteral("Static"));
+        QCOMPARE(list->itemText(1), QStringLiteral("—"));
     }
 
     void timelineTicks() {

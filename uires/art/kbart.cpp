@@ -267,6 +267,32 @@ QImage LogoImage(int size) {
     return img;
 }
 
+// The application's icon for menus and launchers, drawn like the tray icon (the logo on a dark rounded
+// square) at each size of the hicolor theme: <out>/<N>x<N>/apps/kbstudio.png.
+bool SaveAppIcons(const QString& out) {
+    bool ok = true;
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString dir = QStringLiteral("%1/%2x%2/apps").arg(out).arg(size);
+        if (!QDir().mkpath(dir)) {
+            std::fprintf(stderr, "kbart: cannot create %s\n", qPrintable(dir));
+            return false;
+        }
+        QImage img = NewImage(size, size);
+        {
+            QPainter p(&img);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.scale(size / 64.0, size / 64.0);
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(0x10, 0x12, 0x16));
+            p.drawRoundedRect(QRectF(0, 0, 64, 64), 14, 14);
+            p.translate(4, 4);
+            DrawLogo(p, 56, 0);
+        }
+        ok &= Save(img, dir, QStringLiteral("kbstudio.png"));
+    }
+    return ok;
+}
+
 QImage SolidImage(int w, int h, const std::function<void(QPainter&)>& draw) {
     QImage img = NewImage(w, h);
     QPainter p(&img);
@@ -419,6 +445,9 @@ bool SaveLanguageLabels(const QString& out) {
 
 int main(int argc, char* argv[]) {
     QGuiApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], "--icons") == 0) {
+        return SaveAppIcons(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
+    }
     if (argc != 3) {
         std::fprintf(stderr, "usage: kbart <coordinate file> <output folder>\n");
         return 2;

@@ -1,6 +1,7 @@
 #include "kb/ui/LayoutLoader.h"
 
 #include <QBuffer>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -66,8 +67,26 @@ QWidget* LayoutLoader::LoadDevice(QIODevice* device, QWidget* parent) {
     buffer.open(QIODevice::ReadOnly);
     QWidget* root = load(&buffer, parent);
     ApplyLooseProperties(root, ui);
+    KeepUntranslatedItems(root);
     AssignIds(root);
     return root;
+}
+
+void LayoutLoader::KeepUntranslatedItems(QWidget* root) {
+    if (root == nullptr) {
+        return;
+    }
+    // Qt's loader keeps a list entry's source text for the retranslation of a language change; for an
+    // entry marked notr="true" it keeps the plain text, which the retranslation then turns into an empty
+    // string. Such entries have nothing to retranslate: forget their source so they keep their text.
+    const auto lists = root->findChildren<QComboBox*>();
+    for (QComboBox* list : lists) {
+        for (int i = 0; i < list->count(); ++i) {
+            if (list->itemData(i, Qt::DisplayPropertyRole).typeId() == QMetaType::QString) {
+                list->setItemData(i, QVariant(), Qt::DisplayPropertyRole);
+            }
+        }
+    }
 }
 
 void LayoutLoader::AssignIds(QWidget* root) {
