@@ -267,6 +267,10 @@
         <translation>还原</translation>
     </message>
     <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
         <source>Macro</source>
         <translation>宏</translation>
     </message>
@@ -391,8 +395,8 @@
         <translation>发送的按键</translation>
     </message>
     <message>
-        <source>Listen to the keyboard</source>
-        <translation>监听键盘</translation>
+        <source>Listening for a key press</source>
+        <translation>正在监听按键</translation>
     </message>
     <message>
         <source>Media key</source>
@@ -712,6 +716,22 @@
     <message>
         <source>Solid white</source>
         <translation>白色常亮</translation>
+    </message>
+    <message>
+        <source>Create or select a macro first, then start recording.</source>
+        <translation>请先新建或选择一个宏，再开始录制。</translation>
+    </message>
+    <message>
+        <source>This macro has %1 steps, but a key can hold at most %2. Remove some steps and assign it again. The key keeps its previous assignment.</source>
+        <translation>此宏有 %1 个步骤，但一个按键最多只能保存 %2 个。请删除部分步骤后重新分配。该按键保留原来的分配。</translation>
+    </message>
+    <message>
+        <source>This macro is too long to be stored for a key. Remove some steps and assign it again. The key keeps its previous assignment.</source>
+        <translation>此宏太长，无法保存到按键。请删除部分步骤后重新分配。该按键保留原来的分配。</translation>
+    </message>
+    <message>
+        <source>This play mode cannot be stored for a key. The key keeps its previous assignment.</source>
+        <translation>此播放方式无法保存到按键。该按键保留原来的分配。</translation>
     </message>
 </context>
 <context>

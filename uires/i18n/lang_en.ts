@@ -267,6 +267,10 @@
         <translation>Restore</translation>
     </message>
     <message>
+        <source>Close</source>
+        <translation>Close</translation>
+    </message>
+    <message>
         <source>Macro</source>
         <translation>Macro</translation>
     </message>
@@ -391,8 +395,8 @@
         <translation>Key to send</translation>
     </message>
     <message>
-        <source>Listen to the keyboard</source>
-        <translation>Listen to the keyboard</translation>
+        <source>Listening for a key press</source>
+        <translation>Listening for a key press</translation>
     </message>
     <message>
         <source>Media key</source>
@@ -712,6 +716,22 @@
     <message>
         <source>Solid white</source>
         <translation>Solid white</translation>
+    </message>
+    <message>
+        <source>Create or select a macro first, then start recording.</source>
+        <translation>Create or select a macro first, then start recording.</translation>
+    </message>
+    <message>
+        <source>This macro has %1 steps, but a key can hold at most %2. Remove some steps and assign it again. The key keeps its previous assignment.</source>
+        <translation>This macro has %1 steps, but a key can hold at most %2. Remove some steps and assign it again. The key keeps its previous assignment.</translation>
+    </message>
+    <message>
+        <source>This macro is too long to be stored for a key. Remove some steps and assign it again. The key keeps its previous assignment.</source>
+        <translation>This macro is too long to be stored for a key. Remove some steps and assign it again. The key keeps its previous assignment.</translation>
+    </message>
+    <message>
+        <source>This play mode cannot be stored for a key. The key keeps its previous assignment.</source>
+        <translation>This play mode cannot be stored for a key. The key keeps its previous assignment.</translation>
     </message>
 </context>
 <context>

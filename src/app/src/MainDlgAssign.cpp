@@ -1,8 +1,11 @@
 // The key assignment page: the keyboard picture shows the stored assignments; a click on a key is where
 // the assignment dialog opens.
+#include "KeyAssignmentPage.h"
 #include "kb/app/AssignmentLabel.h"
 #include "kb/app/MainDlg.h"
+#include "kb/common/AppConfig.h"
 #include "kb/keys/KeyRecordTable.h"
+#include "kb/macros/MacroLibrary.h"
 #include "kb/ui/Translator.h"
 
 namespace kb::app {
@@ -36,8 +39,11 @@ int CMainDlg::OnCoordButtonClick(int32_t code, const QString& name, int released
     return 0;  // the picture applies its own marking rule
 }
 
-void CMainDlg::OpenAssignmentDialog(int32_t /*code*/, const QString& /*name*/) {
-    // The assignment dialog comes with the macro editor; until then a click changes nothing.
+void CMainDlg::OpenAssignmentDialog(int32_t code, const QString& name) {
+    // The page holds the clicked key and the dialog only while the dialog runs.
+    KeyAssignmentPage page({[this] { return m_hid.IsOpen(); }, *m_filter, picture_, MacroLibrary::Instance(),
+                            KeyRecordTable::Instance(), AppConfig::Instance(), Prompt(), window_});
+    page.OnCoordButtonClick(code, name, 1, 0, 0, 0);
 }
 
 }  // namespace kb::app
