@@ -1,22 +1,12 @@
 // The key assignment page: the keyboard picture shows the stored assignments; a click on a key is where
 // the assignment dialog opens.
 #include "KeyAssignmentPage.h"
-#include "kb/app/AssignmentLabel.h"
 #include "kb/app/MainDlg.h"
 #include "kb/common/AppConfig.h"
 #include "kb/keys/KeyRecordTable.h"
 #include "kb/macros/MacroLibrary.h"
-#include "kb/ui/Translator.h"
 
 namespace kb::app {
-
-QString AssignmentLabel(const KeyRecord& record) {
-    QString label = QString::fromStdU16String(record.keyName);
-    if (!record.assignedName.empty()) {
-        label += QStringLiteral(" : ") + kb::ui::Tr(QString::fromStdU16String(record.assignedName));
-    }
-    return label;
-}
 
 void CMainDlg::ShowStoredAssignments() {
     if (picture_ == nullptr) {
@@ -25,7 +15,7 @@ void CMainDlg::ShowStoredAssignments() {
     for (const KeyRecord& record : KeyRecordTable::Instance().Records()) {
         const auto code = static_cast<int32_t>(record.code);
         picture_->SetMarked(code, true);
-        picture_->SetLabel(code, AssignmentLabel(record));
+        picture_->SetLabel(code, KeyAssignmentPage::LabelFor(record));
     }
 }
 
