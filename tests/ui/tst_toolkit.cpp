@@ -104,6 +104,15 @@ class ToolkitTest : public QObject {
         QCOMPARE(IdForName(u"btn_more "), std::nullopt);
     }
 
+    // Qt Designer's plugins are never loaded (QQuickWidget's would pull Qt Quick into the program), and
+    // the program's own plugin paths are left as they were.
+    void loaderLoadsNoDesignerPlugins() {
+        const QStringList paths = QCoreApplication::libraryPaths();
+        LayoutLoader loader;
+        QVERIFY(loader.pluginPaths().isEmpty());
+        QCOMPARE(QCoreApplication::libraryPaths(), paths);
+    }
+
     void loaderCreatesClassesAndIds() {
         auto form = LoadForm("form.ui");
         QVERIFY(form);
@@ -419,6 +428,14 @@ class ToolkitTest : public QObject {
         timeline.Tick();
         QCOMPARE(calls.size(), 1);
         QCOMPARE(timeline.Count(), before);
+    }
+
+    // A one-frame skin hands out its own image instead of a copy.
+    void singleFrameSkinSharesItsImage() {
+        const QPixmap strip = Strip({Qt::red});
+        QCOMPARE(Skin(strip, 1).FramePixmap(0).cacheKey(), strip.cacheKey());
+        const Skin three(Strip({Qt::red, Qt::green, Qt::blue}), 3);
+        QCOMPARE(three.FramePixmap(1).toImage().pixelColor(0, 0), QColor(Qt::green));
     }
 
     void timelineRunsOnlyWhileBusy() {

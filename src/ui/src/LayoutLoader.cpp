@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QWidget>
@@ -11,8 +12,26 @@
 #include "kb/ui/Package.h"
 
 namespace kb::ui {
+namespace {
 
-LayoutLoader::LayoutLoader(QObject* parent) : QUiLoader(parent) {
+QStringList& SavedLibraryPaths() {
+    static QStringList paths;
+    return paths;
+}
+
+// QUiLoader loads every Qt Designer plugin it finds under the library paths as it is constructed.
+// Our classes come from the table below, never from such plugins, and loading them (QQuickWidget's
+// pulls in Qt Quick and QML) costs start-up time and megabytes: the paths are hidden meanwhile.
+QObject* WithoutDesignerPlugins(QObject* parent) {
+    SavedLibraryPaths() = QCoreApplication::libraryPaths();
+    QCoreApplication::setLibraryPaths({});
+    return parent;
+}
+
+}  // namespace
+
+LayoutLoader::LayoutLoader(QObject* parent) : QUiLoader(WithoutDesignerPlugins(parent)) {
+    QCoreApplication::setLibraryPaths(SavedLibraryPaths());
     setTranslationEnabled(true);
     // Loaded windows retranslate their texts themselves when the language changes.
     setLanguageChangeEnabled(true);

@@ -7,6 +7,7 @@
 #include <limits>
 #include <pugixml.hpp>
 
+#include "CoordButtonAccessible.h"
 #include "kb/common/NumberText.h"
 #include "kb/ui/Package.h"
 #include "kb/ui/Skin.h"
@@ -122,6 +123,7 @@ std::vector<KeyButton> ReadCoordinateFile(const QString& path, uint32_t defaultC
 }
 
 CoordButtonImage::CoordButtonImage(QWidget* parent) : QWidget(parent) {
+    InstallCoordButtonAccessibility();
     setMouseTracking(true);
 }
 
