@@ -1,6 +1,7 @@
 // Firmware version display, the firmware check of the more-menu and the factory reset.
 #include <QLabel>
 #include <QVariant>
+#include <vector>
 
 #include "SaveTrace.h"
 #include "kb/app/MainDlg.h"
@@ -87,7 +88,11 @@ void CMainDlg::OnBtnRestoreFactory() {
         return;
     }
     m_resetPending = true;
-    MacroLibrary::Instance().Reset();  // in memory; macro.xml keeps its contents until the next save
+    MacroLibrary::Instance().Reset();   // in memory; macro.xml keeps its contents until the next save
+    std::vector<int32_t> assignedKeys;  // their labels name assignments that are about to go
+    for (const KeyRecord& record : KeyRecordTable::Instance().Records()) {
+        assignedKeys.push_back(static_cast<int32_t>(record.code));
+    }
     ClearRecordFile();
     LedEffectConfig& effects = LedEffectConfig::Instance();
     TraceFailedSave(effects.Reset(), effects);  // factory values, saved
@@ -103,6 +108,12 @@ void CMainDlg::OnBtnRestoreFactory() {
     SyncEffectControls(true, true);
     if (picture_ != nullptr) {
         picture_->SetMarked(CoordButtonImage::kAllKeys, false);
+        // Labels back to the keys' own names, as a deletion leaves them.
+        for (const int32_t code : assignedKeys) {
+            if (KeyButton key; picture_->GetButton(code, key)) {
+                picture_->SetLabel(code, kb::ui::Tr(key.name));
+            }
+        }
         picture_->update();
     }
     ClearRecordFile();
