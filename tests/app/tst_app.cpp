@@ -12,6 +12,7 @@
 
 #include "AppHarness.h"
 #include "kb/app/KeyboardMatch.h"
+#include "kb/app/SingleInstance.h"
 #include "kb/app/Startup.h"
 #include "kb/common/AppConfig.h"
 #include "kb/device/VirtualFilter.h"
@@ -42,6 +43,7 @@ class AppTest : public QObject {
     void languageSwitchRetranslates();
     void hiddenOnlyForExactArgument();
     void secondInstanceBringsFirstForward();
+    void sharedInstanceFolderIsNotTrusted();
 };
 
 void AppTest::initTestCase() {
@@ -288,6 +290,25 @@ void AppTest::secondInstanceBringsFirstForward() {
     QCOMPARE(first.state(), QProcess::Running);
     first.terminate();
     QVERIFY(first.waitForFinished(20000));
+}
+
+void AppTest::sharedInstanceFolderIsNotTrusted() {
+    // A folder anyone may write to (a fallback in /tmp that another user made first): a lock or socket
+    // planted there must not keep the program from starting, so it is not used at all.
+    QTemporaryDir shared;
+    QVERIFY(QFile::setPermissions(shared.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                     QFile::WriteOther | QFile::ExeOther | QFile::ReadOther));
+    kb::app::SingleInstance first(QStringLiteral("kbconfig"), shared.path());
+    QVERIFY(first.Acquire());
+    QVERIFY(!QFile::exists(first.LockPath()));
+    kb::app::SingleInstance second(QStringLiteral("kbconfig"), shared.path());
+    QVERIFY(second.Acquire());
+
+    QTemporaryDir own;  // the user's own folder: the second start finds the first
+    kb::app::SingleInstance owner(QStringLiteral("kbconfig"), own.path());
+    QVERIFY(owner.Acquire());
+    kb::app::SingleInstance later(QStringLiteral("kbconfig"), own.path());
+    QVERIFY(!later.Acquire());
 }
 
 QTEST_MAIN(AppTest)
