@@ -78,8 +78,11 @@ class VirtualChannel final : public HidChannel {
 
     intptr_t Handle() const override { return static_cast<intptr_t>(0x7F000000u | (generation_ & 0xFFFFu)); }
     HidCapabilities Capabilities() const override { return {0xFF00, 0x0001, 8, 8, 8}; }
-    bool GetFeature(Report& report) override {
-        return VirtualKeyboard::Instance().GetFeature(generation_, report);
+    std::optional<std::size_t> GetFeature(Report& report) override {
+        if (!VirtualKeyboard::Instance().GetFeature(generation_, report)) {
+            return std::nullopt;
+        }
+        return report.size();
     }
     bool SetFeature(const Report& report) override {
         return VirtualKeyboard::Instance().SetFeature(generation_, report);
