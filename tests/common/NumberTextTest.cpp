@@ -17,7 +17,7 @@ TEST(NumberText, StrToLong32FollowsTheCLibraryWith32BitLong) {
         {"0x258A", 16, 9610, 6},
         {"  \t-1", 16, -1, 5},
         {"+7f", 16, 127, 3},
-        {"0x", 16, 0, 1},       // the "0" is the number, "x" stops it
+        {"0x", 16, 0, 1},  // the "0" is the number, "x" stops it
         {"0xg", 16, 0, 1},
         {"", 16, 0, 0},
         {"zz", 16, 0, 0},

@@ -10,7 +10,9 @@
 
 namespace {
 
-bool IsOpen(int fd) { return ::fcntl(fd, F_GETFD) != -1; }
+bool IsOpen(int fd) {
+    return ::fcntl(fd, F_GETFD) != -1;
+}
 
 TEST(UniqueFdTest, ClosesExactlyOnceAcrossMovesAndResets) {
     int pipeFds[2];

@@ -12,10 +12,12 @@ TEST(Utf, RoundTripsTextOutsideTheBasicPlane) {
 }
 
 TEST(Utf, MalformedInputBecomesReplacementCharacters) {
-    EXPECT_EQ(kb::Utf8ToUtf16("a\xFF" "b"), u"a\uFFFDb");
-    EXPECT_EQ(kb::Utf8ToUtf16("\xE4\xB8"), u"\uFFFD");             // cut short at the end
-    EXPECT_EQ(kb::Utf8ToUtf16("\xC0\xAF"), u"\uFFFD");  // overlong form
-    EXPECT_EQ(kb::Utf8ToUtf16("\xED\xA0\x80"), u"\uFFFD");         // encoded surrogate
+    EXPECT_EQ(kb::Utf8ToUtf16("a\xFF"
+                              "b"),
+              u"a\uFFFDb");
+    EXPECT_EQ(kb::Utf8ToUtf16("\xE4\xB8"), u"\uFFFD");      // cut short at the end
+    EXPECT_EQ(kb::Utf8ToUtf16("\xC0\xAF"), u"\uFFFD");      // overlong form
+    EXPECT_EQ(kb::Utf8ToUtf16("\xED\xA0\x80"), u"\uFFFD");  // encoded surrogate
     EXPECT_EQ(kb::Utf16ToUtf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");
     EXPECT_EQ(kb::Utf16ToUtf8(std::u16string{char16_t(0xDC00), u'x'}), "\xEF\xBF\xBDx");
 }
