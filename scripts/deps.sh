@@ -11,6 +11,8 @@ packages=(
     fonts-dejavu-core fonts-wqy-microhei xvfb xauth
     # the device layer and the filter daemon
     libudev-dev libevdev-dev umockdev libumockdev-dev
+    # the fuzz targets (libFuzzer and the sanitizer runtimes come with clang's runtime package)
+    clang-14 libclang-rt-14-dev
 )
 
 # The Windows cross-build and its tests under Wine.

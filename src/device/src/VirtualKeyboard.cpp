@@ -14,7 +14,6 @@
 namespace kb {
 namespace {
 
-constexpr uint8_t kVersionRequest = 0xF1;
 constexpr uint8_t kResetCommand = 0xF0;
 constexpr uint8_t kResetConfirm = 0xAA;
 
