@@ -1,15 +1,11 @@
 #!/usr/bin/env bash
-# Builds everything and starts kbstudio from the program folder build/bin.
+# Builds everything and starts kbstudio from the program folder build/bin. Without a real keyboard it
+# starts with the simulated keyboard and filter, so every page can be tried.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/build.sh
-if [ -x build/bin/kbstudio ]; then
-    exec build/bin/kbstudio "$@"
+if [ "${KBSTUDIO_VIRTUAL_KEYBOARD:-}" != "1" ] && [ "$(build/bin/kbctl devices 2>/dev/null | tr -d ' \n')" = "[]" ]; then
+    echo "run.sh: no keyboard found; starting kbstudio with the virtual keyboard and filter."
+    export KBSTUDIO_VIRTUAL_KEYBOARD=1 KBSTUDIO_VIRTUAL_FILTER=1
 fi
-echo "The kbstudio window is not built yet; showing the program folder's settings with kbctl instead."
-for command in config lighting records macros; do
-    echo
-    echo "== build/bin/kbctl $command"
-    # A fresh program folder has no record.bin or macro.xml yet; kbctl says so and we go on.
-    build/bin/kbctl "$command" || true
-done
+exec build/bin/kbstudio "$@"

@@ -9,6 +9,8 @@ packages=(
     # the Qt application
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
     fonts-dejavu-core fonts-wqy-microhei xvfb xauth
+    # Qt's own texts (context menus, standard buttons) in the languages the program offers
+    qt6-translations-l10n
     # the device layer and the filter daemon
     libudev-dev libevdev-dev umockdev libumockdev-dev
     # the fuzz targets (libFuzzer and the sanitizer runtimes come with clang's runtime package)

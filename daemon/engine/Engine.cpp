@@ -117,7 +117,11 @@ void Engine::StartPlayback(uint16_t index, Time now) {
 }
 
 void Engine::ReleasePlaybackKeys(Playback& p) {
-    p.held.ForEach([this](uint16_t k) { Disown(k); });
+    // Like fingers letting go of a chord: the last key pressed goes up first.
+    for (auto it = p.order.rbegin(); it != p.order.rend(); ++it) {
+        Disown(*it);
+    }
+    p.order.clear();
     p.held.Clear();
 }
 
@@ -135,9 +139,10 @@ void Engine::SourceReleased(uint16_t index) {
     p.sourceHeld = false;
     switch (assignments_[index].play) {
         case PlayMode::Times:
-            // Whatever the playback holds now goes up; the remaining steps still play.
-            ReleasePlaybackKeys(p);
+            // The rounds play to their end whatever the source does; only what a finished playback
+            // still holds waits for the release.
             if (p.state == PlayState::Holding) {
+                ReleasePlaybackKeys(p);
                 p.state = PlayState::Idle;
             }
             break;
@@ -152,15 +157,21 @@ void Engine::SourceReleased(uint16_t index) {
 void Engine::RunStep(uint16_t index) {
     const Assignment& a = assignments_[index];
     Playback& p = playbacks_[index];
+    if (p.step == a.steps.size()) {
+        Finish(index);  // the last delay has passed
+        return;
+    }
     const PlayStep& s = a.steps[p.step];
     if (s.key != 0) {
         if (s.down) {
             if (!p.held.Test(s.key)) {
                 p.held.Set(s.key);
+                p.order.push_back(s.key);  // never beyond the capacity reserved for the steps
                 Own(s.key);
             }
         } else if (p.held.Test(s.key)) {
             p.held.Reset(s.key);
+            p.order.erase(std::find(p.order.begin(), p.order.end(), s.key));
             Disown(s.key);
         }
     }
@@ -168,14 +179,17 @@ void Engine::RunStep(uint16_t index) {
     if (++p.step < a.steps.size()) {
         return;
     }
-    p.step = 0;
-    const bool again = a.play != PlayMode::Times || --p.roundsLeft > 0;
-    if (again) {
-        if (a.roundMs == 0) {
-            p.deadline += std::chrono::milliseconds(1);  // a round without delays must not spin
-        }
-        return;
+    if (a.play == PlayMode::Times && --p.roundsLeft <= 0) {
+        return;  // the last delay still runs before Finish
     }
+    p.step = 0;
+    if (a.roundMs == 0) {
+        p.deadline += std::chrono::milliseconds(1);  // a round without delays must not spin
+    }
+}
+
+void Engine::Finish(uint16_t index) {
+    Playback& p = playbacks_[index];
     running_.erase(std::find(running_.begin(), running_.end(), index));
     if (p.sourceHeld) {
         p.state = PlayState::Holding;  // e.g. a key combination stays down while its key is held
@@ -245,6 +259,9 @@ void Engine::SetAssignments(std::vector<Assignment> assignments, Time now) {
         assignments_.resize(0xFFFE);
     }
     playbacks_.assign(assignments_.size(), Playback{});
+    for (std::size_t i = 0; i < assignments_.size(); ++i) {
+        playbacks_[i].order.reserve(assignments_[i].steps.size());
+    }
     running_.clear();
     running_.reserve(assignments_.size());
     assignmentOf_.fill(0);
@@ -271,6 +288,7 @@ bool Engine::SetMode(uint32_t mode, Time now) {
 void Engine::ReleaseAll() {
     for (Playback& p : playbacks_) {
         p.held.Clear();
+        p.order.clear();
         p.state = PlayState::Idle;
     }
     running_.clear();

@@ -16,11 +16,9 @@
 
 #include "Assignments.h"
 #include "LinuxKeyMap.h"
+#include "Time.h"
 
 namespace kb::filterd {
-
-// A reading of the monotonic clock.
-using Time = std::chrono::nanoseconds;
 
 class IKeySink {
   public:
@@ -97,6 +95,8 @@ class Engine {
         std::array<uint64_t, kLinuxKeyCount / 64> words_{};
     };
 
+    // Running: steps are due (`step` == the step count: the last delay runs, then the playback ends).
+    // Holding: finished, keeping its keys down until the source key is released.
     enum class PlayState : uint8_t { Idle, Running, Holding };
     struct Playback {
         PlayState state = PlayState::Idle;
@@ -105,6 +105,7 @@ class Engine {
         int32_t roundsLeft = 0;
         Time deadline{};
         KeySet held;
+        std::vector<uint16_t> order;  // the held keys in the order of their presses; capacity reserved
     };
 
     void Own(uint16_t key);
@@ -113,6 +114,7 @@ class Engine {
     void StopPlayback(uint16_t index);
     void ReleasePlaybackKeys(Playback& p);
     void RunStep(uint16_t index);
+    void Finish(uint16_t index);
     void SourceReleased(uint16_t index);
     // Stops playbacks and releases what remaps and playbacks pressed (reload, mode change).
     void ReleaseSynthesized();

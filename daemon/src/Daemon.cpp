@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "kb/common/UniqueFd.h"
 #include "src/Log.h"
 #include "src/RecordFile.h"
 
@@ -15,15 +16,16 @@ namespace kb::filterd {
 
 namespace fw = filterwire;
 
-Time Now() {
-    return std::chrono::steady_clock::now().time_since_epoch();
-}
-
 Daemon::Daemon(IInput& input, IOutput& output, std::filesystem::path records, SocketAccess access)
-    : input_(input), output_(output), records_(std::move(records)), engine_(output), server_(*this, access) {}
+    : input_(input),
+      output_(output),
+      records_(std::move(records)),
+      served_(access),
+      engine_(output),
+      server_(*this, access) {}
 
 bool Daemon::Reload(Time now) {
-    RecordFileLoad load = LoadRecordFile(records_);
+    RecordFileLoad load = LoadRecordFile(records_, served_);
     if (!load.ok) {
         Log("%s; keeping the previous assignments", load.error.c_str());
         return false;
@@ -91,15 +93,42 @@ fw::Status Daemon::HandleRequest(uint32_t code, std::span<const std::byte> input
     }
 }
 
+std::optional<Time> Daemon::NextDeadline() const {
+    std::optional<Time> next;
+    for (const std::optional<Time> d :
+         {engine_.NextDeadline(), input_.NextDeadline(), server_.NextDeadline()}) {
+        if (d && (!next || *d < *next)) {
+            next = d;
+        }
+    }
+    return next;
+}
+
+bool Daemon::TakeSignals(int signalFd) {
+    signalfd_siginfo info{};
+    while (::read(signalFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+        if (info.ssi_signo == SIGHUP) {
+            Log("signal %u (hang-up): reloading the record file", info.ssi_signo);
+            Reload(Now());
+            continue;
+        }
+        Log("signal %u: stopping", info.ssi_signo);
+        return false;
+    }
+    return true;
+}
+
 int Daemon::Run() {
+    // Every signal that would otherwise end the process without releasing the keys it holds.
     sigset_t signals;
     sigemptyset(&signals);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGINT);
+    for (const int s : {SIGTERM, SIGINT, SIGQUIT, SIGHUP}) {
+        sigaddset(&signals, s);
+    }
     sigprocmask(SIG_BLOCK, &signals, nullptr);
-    const int signalFd = ::signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
+    const UniqueFd signalFd(::signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC));
     ::signal(SIGPIPE, SIG_IGN);
-    if (signalFd < 0) {
+    if (!signalFd) {
         Log("cannot watch signals: %s", std::strerror(errno));
         return 1;
     }
@@ -116,7 +145,7 @@ int Daemon::Run() {
         }
 
         fds.clear();
-        fds.push_back({signalFd, POLLIN, 0});
+        fds.push_back({signalFd.Get(), POLLIN, 0});
         const int ledFd = output_.LedFd();
         if (ledFd >= 0) {
             fds.push_back({ledFd, POLLIN, 0});
@@ -124,10 +153,7 @@ int Daemon::Run() {
         input_.AppendPollFds(fds);
         server_.AppendPollFds(fds);
 
-        std::optional<Time> deadline = engine_.NextDeadline();
-        if (const std::optional<Time> d = input_.NextDeadline(); d && (!deadline || *d < *deadline)) {
-            deadline = d;
-        }
+        const std::optional<Time> deadline = NextDeadline();
         timespec timeout{};
         if (deadline) {
             const Time wait = std::max(*deadline - Now(), Time{0});
@@ -140,11 +166,7 @@ int Daemon::Run() {
             status = 1;
             break;
         }
-        if (fds[0].revents != 0) {
-            signalfd_siginfo info{};
-            if (::read(signalFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
-                Log("signal %u: stopping", info.ssi_signo);
-            }
+        if (fds[0].revents != 0 && !TakeSignals(signalFd.Get())) {
             break;
         }
         if (ledFd >= 0 && fds[1].revents != 0) {
@@ -153,7 +175,6 @@ int Daemon::Run() {
         server_.Service();
     }
     engine_.ReleaseAll();
-    ::close(signalFd);
     return status;
 }
 

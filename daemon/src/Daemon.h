@@ -6,13 +6,11 @@
 #include <string>
 
 #include "engine/Engine.h"
+#include "src/Clock.h"
 #include "src/Io.h"
 #include "src/SocketServer.h"
 
 namespace kb::filterd {
-
-// The monotonic clock, as the engine counts time.
-Time Now();
 
 class Daemon : private IInputEvents, private IRequestHandler {
   public:
@@ -21,8 +19,8 @@ class Daemon : private IInputEvents, private IRequestHandler {
     // Loads the record file (a missing or refused file leaves no assignment) and opens the socket.
     bool Start(const std::filesystem::path& socketFolder, std::string& error);
 
-    // Runs until SIGTERM or SIGINT (or until a finished script has nothing left to play); releases
-    // every key on the way out. Returns the exit status.
+    // Runs until SIGTERM, SIGINT or SIGQUIT (or until a finished script has nothing left to play);
+    // releases every key on the way out. SIGHUP reloads the record file. Returns the exit status.
     int Run();
 
   private:
@@ -32,10 +30,15 @@ class Daemon : private IInputEvents, private IRequestHandler {
     filterwire::Status HandleRequest(uint32_t code, std::span<const std::byte> input,
                                      std::span<std::byte> output) override;
     bool Reload(Time now);
+    // The earliest time something must run without a ready descriptor.
+    std::optional<Time> NextDeadline() const;
+    // Reads the pending signals; false when one of them stops the daemon.
+    bool TakeSignals(int signalFd);
 
     IInput& input_;
     IOutput& output_;
     std::filesystem::path records_;
+    SocketAccess served_;
     Engine engine_;
     SocketServer server_;
 };

@@ -19,14 +19,15 @@ namespace kb::filterd {
 
 EvdevInput::EvdevInput(int32_t vendor, int32_t product) : vendor_(vendor), product_(product) {}
 
-EvdevInput::~EvdevInput() {
-    for (auto& d : devices_) {
-        if (d->grabbed) {
-            libevdev_grab(d->dev, LIBEVDEV_UNGRAB);
-        }
-        libevdev_free(d->dev);
-        ::close(d->fd);
+EvdevInput::Device::~Device() {
+    if (grabbed) {
+        libevdev_grab(dev, LIBEVDEV_UNGRAB);
     }
+    libevdev_free(dev);
+}
+
+EvdevInput::~EvdevInput() {
+    devices_.clear();
     if (monitor_ != nullptr) {
         udev_monitor_unref(monitor_);
     }
@@ -78,13 +79,12 @@ void EvdevInput::TryAdd(const char* node) {
             return;
         }
     }
-    const int fd = ::open(node, O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
+    UniqueFd fd(::open(node, O_RDWR | O_NONBLOCK | O_CLOEXEC));
+    if (!fd) {
         return;  // not ours to read (or already gone)
     }
     libevdev* dev = nullptr;
-    if (libevdev_new_from_fd(fd, &dev) < 0) {
-        ::close(fd);
+    if (libevdev_new_from_fd(fd.Get(), &dev) < 0) {
         return;
     }
     const bool matches =
@@ -92,15 +92,10 @@ void EvdevInput::TryAdd(const char* node) {
         (product_ <= 0 || libevdev_get_id_product(dev) == product_) &&
         libevdev_has_event_type(dev, EV_KEY) != 0 &&
         std::strcmp(libevdev_get_name(dev), kVirtualKeyboardName) != 0;  // never our own output
+    auto d = std::make_unique<Device>(node, std::move(fd), dev);         // owns dev from here on
     if (!matches) {
-        libevdev_free(dev);
-        ::close(fd);
         return;
     }
-    auto d = std::make_unique<Device>();
-    d->node = node;
-    d->fd = fd;
-    d->dev = dev;
     Log("keyboard node %s (%s) found", node, libevdev_get_name(dev));
     devices_.push_back(std::move(d));
 }
@@ -117,7 +112,7 @@ bool EvdevInput::AnyKeyHeld(const Device& d) const {
 
 bool EvdevInput::KernelKeyHeld(const Device& d) const {
     std::array<uint8_t, KEY_CNT / 8> bits{};
-    if (::ioctl(d.fd, EVIOCGKEY(bits.size()), bits.data()) < 0) {
+    if (::ioctl(d.fd.Get(), EVIOCGKEY(bits.size()), bits.data()) < 0) {
         return false;
     }
     return std::any_of(bits.begin(), bits.end(), [](uint8_t b) { return b != 0; });
@@ -128,7 +123,7 @@ void EvdevInput::AppendPollFds(std::vector<pollfd>& fds) const {
         fds.push_back({udev_monitor_get_fd(monitor_), POLLIN, 0});
     }
     for (const auto& d : devices_) {
-        fds.push_back({d->fd, POLLIN, 0});
+        fds.push_back({d->fd.Get(), POLLIN, 0});
     }
 }
 
@@ -186,8 +181,6 @@ void EvdevInput::Remove(std::size_t index, IInputEvents& events, Time now) {
     for (uint16_t key : d.held) {
         events.OnKey(key, false, now);
     }
-    libevdev_free(d.dev);
-    ::close(d.fd);
     devices_.erase(devices_.begin() + static_cast<std::ptrdiff_t>(index));
     // Whatever was played or remapped from that keyboard is let go.
     events.OnKeyboardGone(now);

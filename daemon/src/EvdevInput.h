@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "kb/common/UniqueFd.h"
 #include "src/Io.h"
 
 struct libevdev;
@@ -42,8 +43,14 @@ class EvdevInput : public IInput {
 
   private:
     struct Device {
+        Device(std::string nodePath, UniqueFd nodeFd, libevdev* evdev)
+            : node(std::move(nodePath)), fd(std::move(nodeFd)), dev(evdev) {}
+        ~Device();  // ungrabs and frees `dev`; `fd` closes after it
+        Device(const Device&) = delete;
+        Device& operator=(const Device&) = delete;
+
         std::string node;
-        int fd = -1;
+        UniqueFd fd;
         libevdev* dev = nullptr;
         bool grabbed = false;
         std::vector<uint16_t> held;  // keys handed on as down since the grab

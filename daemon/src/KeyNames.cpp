@@ -4,7 +4,9 @@
 #include <linux/input-event-codes.h>
 
 #include <cctype>
-#include <charconv>
+#include <optional>
+
+#include "kb/common/NumberText.h"
 
 namespace kb::filterd {
 
@@ -13,17 +15,8 @@ uint16_t LinuxKeyFromName(std::string_view name) {
         return 0;
     }
     if (std::isdigit(static_cast<unsigned char>(name.front())) != 0) {
-        unsigned value = 0;
-        int base = 10;
-        if (name.size() > 2 && name[0] == '0' && (name[1] == 'x' || name[1] == 'X')) {
-            name.remove_prefix(2);
-            base = 16;
-        }
-        const auto [end, ec] = std::from_chars(name.data(), name.data() + name.size(), value, base);
-        if (ec != std::errc() || end != name.data() + name.size() || value == 0 || value >= KEY_CNT) {
-            return 0;
-        }
-        return static_cast<uint16_t>(value);
+        const std::optional<int64_t> value = ParseWholeInteger(name, 0);
+        return value && *value > 0 && *value < KEY_CNT ? static_cast<uint16_t>(*value) : uint16_t{0};
     }
     std::string upper;
     for (char c : name) {

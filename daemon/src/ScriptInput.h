@@ -4,24 +4,24 @@
 //   [t=<ms>] mark <text>       the output prints "mark <text>" when this line is reached
 //   # comment, empty lines
 //
-// A line with t= waits until that many milliseconds after the daemon started; a line without is taken
-// when read. Bad lines are logged and skipped.
+// A line with t= waits until that many milliseconds after the daemon started (at most
+// kMaxScriptTimeMs); a line without is taken when read. Bad lines are logged with their number and
+// skipped.
 #pragma once
 
 #include <deque>
 #include <string>
 
+#include "kb/common/UniqueFd.h"
 #include "src/Io.h"
+#include "src/ScriptLine.h"
 
 namespace kb::filterd {
 
 class ScriptInput : public IInput {
   public:
-    // Takes ownership of `fd` (a file or stdin); `start` is the time t=0 stands for.
-    ScriptInput(int fd, Time start);
-    ~ScriptInput() override;
-    ScriptInput(const ScriptInput&) = delete;
-    ScriptInput& operator=(const ScriptInput&) = delete;
+    // Reads `fd` (a file, a pipe, stdin); `start` is the time t=0 stands for.
+    ScriptInput(UniqueFd fd, Time start);
 
     void AppendPollFds(std::vector<pollfd>& fds) const override;
     void Service(IInputEvents& events, Time now) override;
@@ -31,13 +31,11 @@ class ScriptInput : public IInput {
   private:
     struct Line {
         std::optional<Time> at;
-        enum class Kind { Down, Up, Mark } kind = Kind::Mark;
-        uint16_t key = 0;
-        std::string text;
+        ScriptLine event;
     };
-    void Parse(const std::string& line);
+    void Parse(std::string_view text);
 
-    int fd_;
+    UniqueFd fd_;
     Time start_;
     bool eof_ = false;
     std::string partial_;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <pwd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -26,29 +27,18 @@ std::filesystem::path SocketFolder(const std::string& configured) {
     return env != nullptr && env[0] != '\0' ? env : fw::kDefaultSocketDir;
 }
 
-SocketServer::SocketServer(IRequestHandler& handler, SocketAccess access)
-    : handler_(handler), access_(access) {}
+SocketServer::SocketServer(IRequestHandler& handler, SocketAccess access, Clock clock)
+    : handler_(handler), access_(access), clock_(std::move(clock)) {}
 
 SocketServer::~SocketServer() {
-    for (Client& c : clients_) {
-        ::close(c.fd);
-    }
-    if (listenFd_ >= 0) {
-        ::close(listenFd_);
+    if (listenFd_) {
         ::unlink(socketPath_.c_str());
     }
 }
 
-bool SocketServer::Open(const std::filesystem::path& folder, std::string& error) {
-    // The group that may reach the socket: the configured one, else the configured user's own group.
-    std::optional<gid_t> gid = access_.group;
-    if (!gid && access_.user) {
-        if (const passwd* pw = ::getpwuid(*access_.user)) {
-            gid = pw->pw_gid;
-        }
-    }
+bool SocketServer::PrepareFolder(const std::filesystem::path& folder, std::optional<gid_t> gid,
+                                 std::string& error) {
     const uid_t self = ::geteuid();
-
     struct stat st {};
     if (::lstat(folder.c_str(), &st) != 0) {
         if (errno != ENOENT || ::mkdir(folder.c_str(), 0700) != 0 || ::lstat(folder.c_str(), &st) != 0) {
@@ -70,8 +60,10 @@ bool SocketServer::Open(const std::filesystem::path& folder, std::string& error)
         error = "cannot set the socket folder's permissions: " + std::string(std::strerror(errno));
         return false;
     }
+    return true;
+}
 
-    socketPath_ = folder / fw::kSocketName;
+bool SocketServer::Listen(std::optional<gid_t> gid, std::string& error) {
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
     if (socketPath_.native().size() >= sizeof addr.sun_path) {
@@ -79,57 +71,74 @@ bool SocketServer::Open(const std::filesystem::path& folder, std::string& error)
         return false;
     }
     std::memcpy(addr.sun_path, socketPath_.c_str(), socketPath_.native().size() + 1);
+    const auto* sa = reinterpret_cast<const sockaddr*>(&addr);
 
-    listenFd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (listenFd_ < 0) {
+    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (!fd) {
         error = "cannot create a socket: " + std::string(std::strerror(errno));
         return false;
     }
-    const auto* sa = reinterpret_cast<const sockaddr*>(&addr);
     // A socket left by an earlier run is replaced, one that answers belongs to a running daemon.
-    if (::lstat(socketPath_.c_str(), &st) == 0) {
-        const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const bool answered = probe >= 0 && ::connect(probe, sa, sizeof addr) == 0;
-        if (probe >= 0) {
-            ::close(probe);
-        }
-        if (answered) {
+    if (struct stat st{}; ::lstat(socketPath_.c_str(), &st) == 0) {
+        const UniqueFd probe(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        if (probe && ::connect(probe.Get(), sa, sizeof addr) == 0) {
             error = "another kbfilterd listens on " + socketPath_.string();
-            ::close(listenFd_);
-            listenFd_ = -1;
             return false;
         }
         ::unlink(socketPath_.c_str());
     }
     const mode_t oldMask = ::umask(0177);  // no moment with wider permissions than the final ones
-    const int bound = ::bind(listenFd_, sa, sizeof addr);
+    const int bound = ::bind(fd.Get(), sa, sizeof addr);
     ::umask(oldMask);
     if (bound != 0) {
         error = "cannot bind " + socketPath_.string() + ": " + std::strerror(errno);
-        ::close(listenFd_);
-        listenFd_ = -1;
         return false;
     }
+    const uid_t self = ::geteuid();
     const bool owned = (!access_.user && !gid) || ::chown(socketPath_.c_str(), access_.user.value_or(self),
                                                           gid.value_or(::getegid())) == 0;
-    if (!owned || ::chmod(socketPath_.c_str(), gid ? 0660 : 0600) != 0 || ::listen(listenFd_, 8) != 0) {
+    if (!owned || ::chmod(socketPath_.c_str(), gid ? 0660 : 0600) != 0 || ::listen(fd.Get(), 8) != 0) {
         error = "cannot set up " + socketPath_.string() + ": " + std::strerror(errno);
-        ::close(listenFd_);
-        listenFd_ = -1;
         ::unlink(socketPath_.c_str());
         return false;
     }
+    listenFd_ = std::move(fd);
     return true;
 }
 
+bool SocketServer::Open(const std::filesystem::path& folder, std::string& error) {
+    // The group that may reach the socket: the configured one, else the configured user's own group.
+    std::optional<gid_t> gid = access_.group;
+    if (!gid && access_.user) {
+        if (const passwd* pw = ::getpwuid(*access_.user)) {
+            gid = pw->pw_gid;
+        }
+    }
+    if (!PrepareFolder(folder, gid, error)) {
+        return false;
+    }
+    socketPath_ = folder / fw::kSocketName;
+    return Listen(gid, error);
+}
+
 void SocketServer::AppendPollFds(std::vector<pollfd>& fds) const {
-    if (listenFd_ >= 0 && clients_.size() < kMaxClients) {
-        fds.push_back({listenFd_, POLLIN, 0});
+    if (listenFd_) {
+        fds.push_back({listenFd_.Get(), POLLIN, 0});
     }
     for (const Client& c : clients_) {
         // While a reply waits, the client's next request waits too.
-        fds.push_back({c.fd, static_cast<short>(c.out.empty() ? POLLIN : POLLOUT), 0});
+        fds.push_back({c.fd.Get(), static_cast<short>(c.out.empty() ? POLLIN : POLLOUT), 0});
     }
+}
+
+std::optional<Time> SocketServer::NextDeadline() const {
+    std::optional<Time> next;
+    for (const Client& c : clients_) {
+        if (c.busySince && (!next || *c.busySince + kStalledAfter < *next)) {
+            next = *c.busySince + kStalledAfter;
+        }
+    }
+    return next;
 }
 
 bool SocketServer::PeerAllowed(int fd, std::string& who) const {
@@ -158,85 +167,63 @@ bool SocketServer::PeerAllowed(int fd, std::string& who) const {
     return false;
 }
 
+void SocketServer::MakeRoom() {
+    const auto quietest =
+        std::min_element(clients_.begin(), clients_.end(),
+                         [](const Client& a, const Client& b) { return a.lastActive < b.lastActive; });
+    Log("dropped the client quiet the longest (%s) to make room for a new one", quietest->who.c_str());
+    clients_.erase(quietest);
+}
+
 void SocketServer::Accept() {
     for (;;) {
-        const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0) {
+        UniqueFd fd(::accept4(listenFd_.Get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+        if (!fd) {
             if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
                 Log("accept failed: %s", std::strerror(errno));
             }
             return;
         }
         std::string who;
-        if (!PeerAllowed(fd, who)) {
+        if (!PeerAllowed(fd.Get(), who)) {
             Log("refused a client: %s may not use the filter", who.c_str());
-            ::close(fd);
             continue;
         }
         if (clients_.size() >= kMaxClients) {
-            ::close(fd);
-            return;
+            MakeRoom();
         }
-        clients_.push_back(Client{fd, {}, {}, false});
+        Client c;
+        c.fd = std::move(fd);
+        c.who = std::move(who);
+        c.lastActive = clock_();
+        clients_.push_back(std::move(c));
     }
-}
-
-void SocketServer::Answer(Client& c) {
-    const fw::HeaderFields h =
-        fw::ParseHeader(std::span<const std::byte, fw::kHeaderBytes>(c.in.data(), fw::kHeaderBytes));
-    const std::span<const std::byte> input(c.in.data() + fw::kHeaderBytes, c.in.size() - fw::kHeaderBytes);
-    std::array<std::byte, fw::kMaxOutputBytes> output{};
-    std::size_t outputBytes = 0;
-    fw::Status status;
-    const std::optional<std::size_t> expected = fw::InputBytesFor(h.first);
-    if (!expected) {
-        status = fw::Status::UnknownRequest;
-    } else if (*expected != h.length) {
-        status = fw::Status::BadSize;
-    } else {
-        outputBytes = fw::OutputBytesFor(h.first);
-        status = handler_.HandleRequest(h.first, input, std::span(output.data(), outputBytes));
-        if (status != fw::Status::Ok) {
-            outputBytes = 0;
-        }
-    }
-    if (status == fw::Status::UnknownRequest || status == fw::Status::BadSize) {
-        Log("refused request 0x%X with %u input bytes", h.first, h.length);
-    }
-    const fw::Header reply =
-        fw::MakeHeader(static_cast<uint32_t>(status), static_cast<uint32_t>(outputBytes));
-    c.out.assign(reply.begin(), reply.end());
-    c.out.insert(c.out.end(), output.begin(), output.begin() + static_cast<std::ptrdiff_t>(outputBytes));
-    c.in.clear();
 }
 
 bool SocketServer::ReadFrom(Client& c) {
     for (;;) {
-        // Read only up to the end of the current request, so that replies keep the requests' order.
-        std::size_t want = fw::kHeaderBytes;
-        if (c.in.size() >= fw::kHeaderBytes) {
-            const uint32_t length = fw::GetU32(c.in.data() + 4);
-            if (length > fw::kMaxInputBytes) {
-                // Not read: answer, then hang up, since the rest of the stream cannot be trusted.
-                const fw::Header reply = fw::MakeHeader(static_cast<uint32_t>(fw::Status::BadSize), 0);
-                Log("refused request 0x%X with %u input bytes", fw::GetU32(c.in.data()), length);
-                c.out.assign(reply.begin(), reply.end());
-                c.closeAfterReply = true;
-                return true;
+        const std::size_t wanted = RequestBytesWanted(c.in);
+        if (wanted == 0) {
+            const RequestOutcome outcome = AnswerRequest(c.in, handler_, c.out);
+            if (outcome.refused) {
+                Log("refused request 0x%X with %u input bytes", outcome.code, outcome.length);
             }
-            want = fw::kHeaderBytes + length;
-        }
-        if (c.in.size() == want && want >= fw::kHeaderBytes && c.in.size() >= fw::kHeaderBytes) {
-            Answer(c);
+            // Beyond a refused length the rest of the stream cannot be trusted: answer, then hang up.
+            c.closeAfterReply = outcome.hangUp;
+            c.in.clear();
             return true;
         }
         std::byte buffer[fw::kHeaderBytes + fw::kMaxInputBytes];
-        const ssize_t n = ::read(c.fd, buffer, want - c.in.size());
+        const ssize_t n = ::read(c.fd.Get(), buffer, std::min(wanted, sizeof buffer));
         if (n == 0) {
             return false;  // gone, perhaps mid-request: nothing of that request happens
         }
         if (n < 0) {
             return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+        }
+        c.lastActive = clock_();
+        if (!c.busySince) {
+            c.busySince = c.lastActive;
         }
         c.in.insert(c.in.end(), buffer, buffer + n);
     }
@@ -244,29 +231,37 @@ bool SocketServer::ReadFrom(Client& c) {
 
 bool SocketServer::WriteTo(Client& c) {
     while (!c.out.empty()) {
-        const ssize_t n = ::send(c.fd, c.out.data(), c.out.size(), MSG_NOSIGNAL);
+        const ssize_t n = ::send(c.fd.Get(), c.out.data(), c.out.size(), MSG_NOSIGNAL);
         if (n < 0) {
             return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
         }
+        c.lastActive = clock_();
         c.out.erase(c.out.begin(), c.out.begin() + n);
     }
+    c.busySince.reset();
     return !c.closeAfterReply;
 }
 
 void SocketServer::Service() {
-    if (listenFd_ >= 0) {
+    if (listenFd_) {
         Accept();
     }
+    const Time now = clock_();
     for (std::size_t i = 0; i < clients_.size();) {
         Client& c = clients_[i];
         bool keep = c.out.empty() ? ReadFrom(c) : true;
         if (keep && !c.out.empty()) {
             keep = WriteTo(c);
         }
+        if (keep && c.busySince && now - *c.busySince > kStalledAfter) {
+            Log("dropped a client (%s): its request or reply stalled for over %lld s", c.who.c_str(),
+                static_cast<long long>(
+                    std::chrono::duration_cast<std::chrono::seconds>(kStalledAfter).count()));
+            keep = false;
+        }
         if (keep) {
             ++i;
         } else {
-            ::close(c.fd);
             clients_.erase(clients_.begin() + static_cast<std::ptrdiff_t>(i));
         }
     }

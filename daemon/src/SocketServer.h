@@ -1,7 +1,12 @@
 // The daemon's Unix socket: prepares its folder, admits only root, the daemon's own user and the
 // configured user or group (by file permissions and by the peer's credentials), and turns the byte
-// stream of each client into requests and replies (kb/device/FilterWire.h). Non-blocking; driven by the
+// stream of each client into requests and replies (src/RequestFraming.h). Non-blocking; driven by the
 // daemon's poll loop.
+//
+// A client may stay connected without a word for as long as it likes, but one that leaves a request
+// half sent (or its reply unread) for kStalledAfter is dropped, and when the table is full a new client
+// takes the place of the one that has been quiet the longest, so that silent clients cannot lock the
+// others out.
 #pragma once
 
 #include <poll.h>
@@ -11,33 +16,22 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
-#include <span>
 #include <string>
 #include <vector>
 
-#include "kb/device/FilterWire.h"
+#include "kb/common/UniqueFd.h"
+#include "src/Clock.h"
+#include "src/RequestFraming.h"
+#include "src/SocketAccess.h"
 
 namespace kb::filterd {
-
-struct SocketAccess {
-    std::optional<uid_t> user;   // may connect besides root and the daemon's own user
-    std::optional<gid_t> group;  // members (primary or supplementary) may connect
-};
-
-class IRequestHandler {
-  public:
-    virtual ~IRequestHandler() = default;
-    // A request whose code is known and whose input has the code's size. Writes its output into `output`
-    // (sized filterwire::OutputBytesFor(code)) and returns the status.
-    virtual filterwire::Status HandleRequest(uint32_t code, std::span<const std::byte> input,
-                                             std::span<std::byte> output) = 0;
-};
 
 class SocketServer {
   public:
     static constexpr std::size_t kMaxClients = 16;
+    static constexpr Time kStalledAfter = std::chrono::seconds(2);
 
-    SocketServer(IRequestHandler& handler, SocketAccess access);
+    SocketServer(IRequestHandler& handler, SocketAccess access, Clock clock = Now);
     ~SocketServer();
     SocketServer(const SocketServer&) = delete;
     SocketServer& operator=(const SocketServer&) = delete;
@@ -47,27 +41,36 @@ class SocketServer {
     const std::filesystem::path& SocketPath() const { return socketPath_; }
 
     void AppendPollFds(std::vector<pollfd>& fds) const;
-    // Accepts, reads and answers whatever is ready; never blocks.
+    // Accepts, reads and answers whatever is ready, and drops stalled clients; never blocks.
     void Service();
+    // When Service must run next without a ready descriptor (a stalled client's time-out).
+    std::optional<Time> NextDeadline() const;
+    std::size_t ClientCount() const { return clients_.size(); }
 
   private:
     struct Client {
-        int fd = -1;
+        UniqueFd fd;
+        std::string who;             // for the log
         std::vector<std::byte> in;   // bytes of the request being received
         std::vector<std::byte> out;  // reply bytes not yet written
         bool closeAfterReply = false;
+        Time lastActive{};              // the last byte read or written
+        std::optional<Time> busySince;  // a request begun and not yet answered in full
     };
 
+    bool PrepareFolder(const std::filesystem::path& folder, std::optional<gid_t> gid, std::string& error);
+    bool Listen(std::optional<gid_t> gid, std::string& error);
     void Accept();
+    void MakeRoom();
     // False when the client is to be dropped.
     bool ReadFrom(Client& c);
     bool WriteTo(Client& c);
-    void Answer(Client& c);
     bool PeerAllowed(int fd, std::string& who) const;
 
     IRequestHandler& handler_;
     SocketAccess access_;
-    int listenFd_ = -1;
+    Clock clock_;
+    UniqueFd listenFd_;
     std::filesystem::path socketPath_;
     std::vector<Client> clients_;
 };

@@ -1,11 +1,9 @@
 // kbfilterd: carries the keyboard's key assignments and macros out on Linux. See "Key assignments on Linux"
 // in README.md.
 #include <fcntl.h>
-#include <grp.h>
-#include <pwd.h>
 #include <unistd.h>
 
-#include <charconv>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -14,6 +12,9 @@
 #include <string_view>
 
 #include "kb/common/AppConfig.h"
+#include "kb/common/NumberText.h"
+#include "kb/common/UniqueFd.h"
+#include "src/Accounts.h"
 #include "src/Daemon.h"
 #include "src/EvdevInput.h"
 #include "src/Log.h"
@@ -38,130 +39,151 @@ constexpr const char* kUsage = R"(usage: kbfilterd [options]
   --help
 )";
 
-std::optional<long> Number(std::string_view text, int base) {
-    if (base == 16 && text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        text.remove_prefix(2);
-    }
-    long value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    return value;
-}
+struct Options {
+    std::string folder, records, config, socketDir, script;
+    std::optional<int32_t> vid, pid;
+    bool print = false;
+    SocketAccess access;
+};
 
 int Fail(const std::string& message) {
     Log("%s", message.c_str());
     return 2;
 }
 
-}  // namespace
+// One option with its value; false with `error` when the value is refused.
+bool TakeOption(std::string_view name, const char* value, Options& o, std::string& error) {
+    if (name == "--folder" || name == "--records" || name == "--config" || name == "--socket-dir" ||
+        name == "--script") {
+        (name == "--folder"       ? o.folder
+         : name == "--records"    ? o.records
+         : name == "--config"     ? o.config
+         : name == "--socket-dir" ? o.socketDir
+                                  : o.script) = value;
+        return true;
+    }
+    if (name == "--vid" || name == "--pid") {
+        const std::optional<int64_t> n = kb::ParseWholeInteger(value, 16);
+        if (!n || *n < 0 || *n > 0xFFFF) {
+            error = "bad " + std::string(name) + " " + value + ": give a hexadecimal number up to FFFF";
+            return false;
+        }
+        (name == "--vid" ? o.vid : o.pid) = static_cast<int32_t>(*n);
+        return true;
+    }
+    if (name == "--user") {
+        const std::optional<UserAccount> user = LookUpUser(value, error);
+        if (user) {
+            o.access.user = user->uid;
+        }
+        return user.has_value();
+    }
+    if (name == "--group") {
+        o.access.group = LookUpGroup(value, error);
+        return o.access.group.has_value();
+    }
+    error = "bad argument: " + std::string(name);
+    return false;
+}
 
-int main(int argc, char** argv) {
-    std::string folder, records, config, socketDir, script;
-    std::optional<long> vid, pid;
-    bool print = false;
-    SocketAccess access;
-
+// nullopt to go on; else the exit status (--help, a bad argument).
+std::optional<int> ParseArguments(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        const auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
-        const char* v = nullptr;
         if (arg == "--help") {
             std::fputs(kUsage, stdout);
             return 0;
-        } else if (arg == "--print") {
-            print = true;
-        } else if ((arg == "--folder" || arg == "--records" || arg == "--config" || arg == "--socket-dir" ||
-                    arg == "--script") &&
-                   (v = value()) != nullptr) {
-            (arg == "--folder"       ? folder
-             : arg == "--records"    ? records
-             : arg == "--config"     ? config
-             : arg == "--socket-dir" ? socketDir
-                                     : script) = v;
-        } else if ((arg == "--vid" || arg == "--pid") && (v = value()) != nullptr) {
-            const std::optional<long> n = Number(v, 16);
-            if (!n || *n < 0 || *n > 0xFFFF) {
-                return Fail(std::string("bad ") + argv[i - 1] + " " + v);
-            }
-            (arg == "--vid" ? vid : pid) = n;
-        } else if (arg == "--user" && (v = value()) != nullptr) {
-            if (const passwd* pw = ::getpwnam(v)) {
-                access.user = pw->pw_uid;
-            } else if (const auto n = Number(v, 10); n && *n >= 0) {
-                access.user = static_cast<uid_t>(*n);
-            } else {
-                return Fail(std::string("unknown user ") + v);
-            }
-        } else if (arg == "--group" && (v = value()) != nullptr) {
-            if (const group* gr = ::getgrnam(v)) {
-                access.group = gr->gr_gid;
-            } else if (const auto n = Number(v, 10); n && *n >= 0) {
-                access.group = static_cast<gid_t>(*n);
-            } else {
-                return Fail(std::string("unknown group ") + v);
-            }
-        } else {
+        }
+        if (arg == "--print") {
+            o.print = true;
+            continue;
+        }
+        std::string error;
+        if (i + 1 >= argc || arg.rfind("--", 0) != 0) {
             std::fputs(kUsage, stderr);
             return Fail("bad argument: " + std::string(arg));
         }
+        if (!TakeOption(arg, argv[++i], o, error)) {
+            if (error.rfind("bad argument", 0) == 0) {
+                std::fputs(kUsage, stderr);
+            }
+            return Fail(error);
+        }
     }
-    if (records.empty() && !folder.empty()) {
-        records = folder + "/record.bin";
+    if (o.records.empty() && !o.folder.empty()) {
+        o.records = o.folder + "/record.bin";
     }
-    if (config.empty() && !folder.empty()) {
-        config = folder + "/config.xml";
+    if (o.config.empty() && !o.folder.empty()) {
+        o.config = o.folder + "/config.xml";
     }
-    if (records.empty()) {
+    if (o.records.empty()) {
         return Fail("no record file: give --folder or --records");
     }
+    return std::nullopt;
+}
 
-    std::unique_ptr<IInput> input;
-    if (!script.empty()) {
-        const int fd = script == "-" ? ::dup(0) : ::open(script.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            return Fail("cannot open the script " + script + ": " + std::strerror(errno));
+// The scripted input, or the keyboard named by the options or else by config.xml.
+std::unique_ptr<IInput> OpenInput(const Options& o, std::string& error) {
+    if (!o.script.empty()) {
+        kb::UniqueFd fd(o.script == "-" ? ::fcntl(0, F_DUPFD_CLOEXEC, 0)
+                                        : ::open(o.script.c_str(), O_RDONLY | O_CLOEXEC));
+        if (!fd) {
+            error = "cannot open the script " + o.script + ": " + std::strerror(errno);
+            return nullptr;
         }
-        input = std::make_unique<ScriptInput>(fd, Now());
-    } else {
-        // The keyboard's identity: the options, else config.xml.
-        int32_t vendor = static_cast<int32_t>(vid.value_or(0));
-        int32_t product = static_cast<int32_t>(pid.value_or(0));
-        if ((!vid || !pid) && !config.empty()) {
-            kb::AppConfig appConfig;
-            if (!appConfig.Load(config)) {
-                return Fail("cannot read " + config);
-            }
-            vendor = vid ? vendor : appConfig.Vid();
-            product = pid ? product : appConfig.Pid();
-        }
-        if (vendor <= 0 || product <= 0) {
-            return Fail("which keyboard? give --vid and --pid, or --folder/--config with its config.xml");
-        }
-        auto evdev = std::make_unique<EvdevInput>(vendor, product);
-        std::string error;
-        if (!evdev->Open(error)) {
-            return Fail(error);
-        }
-        input = std::move(evdev);
+        return std::make_unique<ScriptInput>(std::move(fd), Now());
     }
-
-    std::unique_ptr<IOutput> output;
-    if (print) {
-        output = std::make_unique<PrintOutput>();
-    } else {
-        auto uinput = std::make_unique<UinputOutput>();
-        std::string error;
-        if (!uinput->Open(error)) {
-            return Fail(error);
+    int32_t vendor = o.vid.value_or(0);
+    int32_t product = o.pid.value_or(0);
+    if ((!o.vid || !o.pid) && !o.config.empty()) {
+        kb::AppConfig appConfig;
+        if (!appConfig.Load(o.config)) {
+            error = "cannot read " + o.config;
+            return nullptr;
         }
-        output = std::move(uinput);
+        vendor = o.vid ? vendor : appConfig.Vid();
+        product = o.pid ? product : appConfig.Pid();
     }
+    if (vendor <= 0 || product <= 0) {
+        error = "which keyboard? give --vid and --pid, or --folder/--config with its config.xml";
+        return nullptr;
+    }
+    auto evdev = std::make_unique<EvdevInput>(vendor, product);
+    if (!evdev->Open(error)) {
+        return nullptr;
+    }
+    return evdev;
+}
 
-    Daemon daemon(*input, *output, records, access);
+std::unique_ptr<IOutput> OpenOutput(const Options& o, std::string& error) {
+    if (o.print) {
+        return std::make_unique<PrintOutput>();
+    }
+    auto uinput = std::make_unique<UinputOutput>();
+    if (!uinput->Open(error)) {
+        return nullptr;
+    }
+    return uinput;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (const std::optional<int> status = ParseArguments(argc, argv, options)) {
+        return *status;
+    }
     std::string error;
-    if (!daemon.Start(SocketFolder(socketDir), error)) {
+    const std::unique_ptr<IInput> input = OpenInput(options, error);
+    if (!input) {
+        return Fail(error);
+    }
+    const std::unique_ptr<IOutput> output = OpenOutput(options, error);
+    if (!output) {
+        return Fail(error);
+    }
+    Daemon daemon(*input, *output, options.records, options.access);
+    if (!daemon.Start(SocketFolder(options.socketDir), error)) {
         return Fail(error);
     }
     return daemon.Run();

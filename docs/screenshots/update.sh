@@ -1,5 +1,5 @@
 #!/bin/sh
-# Renders the README's screenshots from the built UI package with kbpreview (offscreen).
+# Renders the README's screenshots from the built UI package with kbpreview (src/preview), offscreen.
 # Usage: docs/screenshots/update.sh [build folder]   (default: build)
 set -e
 here=$(cd "$(dirname "$0")" && pwd)

@@ -1,23 +1,18 @@
 #include "Cli.h"
 
 #include <iostream>
+#include <optional>
+
+#include "kb/common/NumberText.h"
 
 namespace kbctl {
 
 int64_t ParseIntArg(const std::string& text, const std::string& what) {
-    std::size_t used = 0;
-    int64_t value = 0;
-    try {
-        const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-        value = std::stoll(hex ? text.substr(2) : text, &used, hex ? 16 : 10);
-        used += hex ? 2 : 0;
-    } catch (const std::exception&) {
-        used = 0;
-    }
-    if (used == 0 || used != text.size()) {
+    const std::optional<int64_t> value = kb::ParseWholeInteger(text);
+    if (!value) {
         throw CliError(what + " must be a number (decimal or 0x-hex), not \"" + text + "\"");
     }
-    return value;
+    return *value;
 }
 
 const std::string* FindOption(const std::vector<std::string>& args, const std::string& name) {

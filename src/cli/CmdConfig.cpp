@@ -1,3 +1,5 @@
+#include <cstdio>
+
 #include "Cli.h"
 #include "kb/common/AppConfig.h"
 #include "kb/common/Utf.h"
@@ -11,7 +13,10 @@ int CmdConfig(const CliContext& ctx) {
     const std::filesystem::path path = ctx.dir / "config.xml";
     kb::AppConfig config;
     if (!config.Load(path)) {
-        throw CliError("cannot read " + path.string() + ": the file is missing or not well-formed XML");
+        // What the application runs with then: the defaults.
+        config = kb::AppConfig{};
+        std::fprintf(stderr, "kbctl: cannot read %s (missing or not well-formed XML); showing the defaults\n",
+                     path.string().c_str());
     }
     Json media = Json::array();
     for (const kb::MediaKeyItem& item : config.MediaKeys()) {

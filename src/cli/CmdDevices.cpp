@@ -13,11 +13,7 @@ int CmdDevices(const CliContext& ctx) {
         throw CliError("takes no arguments");
     }
     const kb::HidMatch match = LoadKeyboardMatch(ctx);
-    std::vector<kb::HidInterfaceInfo> found;
-    {
-        const TraceToStderr quiet;
-        found = kb::EnumHidInterfaces(match);
-    }
+    const std::vector<kb::HidInterfaceInfo> found = kb::EnumHidInterfaces(match);
     Json list = Json::array();
     for (const kb::HidInterfaceInfo& info : found) {
         list.push_back({{"path", kb::Utf16ToUtf8(info.path)},
@@ -44,10 +40,7 @@ int CmdVersion(const CliContext& ctx) {
     kb::LedEffectConfig effects;
     kb::SideLightConfig sides;
     kb::LightingSender sender(transport, effects, sides);
-    {
-        const TraceToStderr quiet;
-        sender.ReadFirmwareVersion();
-    }
+    sender.ReadFirmwareVersion();
     const int32_t version = sender.FirmwareVersion();
     if (version < 0) {
         throw CliError("the keyboard did not answer the version request");

@@ -1,15 +1,13 @@
 // kbctl effect / kbctl side: store a lighting choice as the lighting page does, save it, and send the
 // paced report to the keyboard.
 #include <algorithm>
-#include <filesystem>
 #include <optional>
 
 #include "Cli.h"
 #include "DeviceCli.h"
+#include "LightingFiles.h"
 #include "kb/device/LightingSender.h"
-#include "kb/lighting/LedEffectConfig.h"
 #include "kb/lighting/Reports.h"
-#include "kb/lighting/SideLightConfig.h"
 
 namespace kbctl {
 namespace {
@@ -53,13 +51,6 @@ int IndexArg(const std::vector<std::string>& args, const char* what, int count, 
     return static_cast<int>(value);
 }
 
-void RequireFolder(const CliContext& ctx) {
-    std::error_code ec;
-    if (!std::filesystem::is_directory(ctx.dir, ec)) {
-        throw CliError("no such folder: " + ctx.dir.string());
-    }
-}
-
 // Passes everything on and remembers whether the last feature report went through.
 class ObservedTransport final : public kb::IHidTransport {
   public:
@@ -95,10 +86,7 @@ void SendToKeyboard(const CliContext& ctx, kb::LedEffectConfig& effects, kb::Sid
     kb::HidDeviceTransport hid(device);
     ObservedTransport observed(hid);
     kb::LightingSender sender(observed, effects, sides);
-    {
-        const TraceToStderr quiet;
-        send(sender);
-    }
+    send(sender);
     if (observed.setFeatureCalls == 0 || !observed.lastSetFeatureOk) {
         throw CliError("saved in " + savedIn + " but the keyboard did not take the report");
     }
@@ -128,22 +116,17 @@ int CmdEffect(const CliContext& ctx) {
     if (selection && effect != 1) {
         throw CliError("only effect 1 has a selection\n" + std::string(kEffectUsage));
     }
-    RequireFolder(ctx);
-
     kb::SideLightConfig sides;
-    sides.Load(ctx.dir / "sidemodel.xml");
     kb::LedEffectConfig effects;
-    effects.Load(ctx.dir / "ledeffect.xml");
+    LoadLightingFiles(ctx, sides, effects);
     // As the page: the choice is stored and saved, then the page's values go into the record and it is
     // saved again.
-    effects.SetSel(effect);
+    RequireSaved(effects.SetSel(effect), effects);
     kb::LedEffectItem& item = *effects.GetItem(effect);
     item.brightness = brightness.value_or(item.brightness);
     item.speed = speed.value_or(item.speed);
     item.selection = selection.value_or(item.selection);
-    if (!effects.Save()) {
-        throw CliError("cannot save " + effects.Path().string());
-    }
+    RequireSaved(effects.Save(), effects);
     SendToKeyboard(ctx, effects, sides, effects.Path().string(),
                    [&](kb::LightingSender& sender) { sender.SendLedEffect(effect); });
     PrintJson({{"effect", effect},
@@ -159,18 +142,13 @@ int CmdSide(const CliContext& ctx) {
     CheckOptions(ctx.args, {"--level"}, kSideUsage);
     const int mode = IndexArg(ctx.args, "MODE", kb::kSideModeCount, kSideUsage);
     const std::optional<uint8_t> level = ByteOption(ctx.args, "--level", 0, 7);
-    RequireFolder(ctx);
-
     kb::SideLightConfig sides;
-    sides.Load(ctx.dir / "sidemodel.xml");
     kb::LedEffectConfig effects;
-    effects.Load(ctx.dir / "ledeffect.xml");
-    sides.SetSel(mode);
+    LoadLightingFiles(ctx, sides, effects);
+    RequireSaved(sides.SetSel(mode), sides);
     kb::SideLightItem& item = *sides.GetItem(mode);
     item.level = level.value_or(item.level);
-    if (!sides.Save()) {
-        throw CliError("cannot save " + sides.Path().string());
-    }
+    RequireSaved(sides.Save(), sides);
     SendToKeyboard(ctx, effects, sides, sides.Path().string(),
                    [&](kb::LightingSender& sender) { sender.SendSideLight(mode); });
     PrintJson({{"side", mode}, {"level", item.level}, {"sent", true}});

@@ -144,12 +144,10 @@ int CmdFilter(const CliContext& ctx) {
             throw CliError("VALUE must be 0 to 0xFFFFFFFF, not " + args[1]);
         }
         OpenFilter(channel);
-        const TraceToStderr quiet;
         ok = channel.SetFilterMode(static_cast<uint32_t>(value));
         out = {{"request", "set mode"}, {"mode", value}};
     } else if (what == "reload" && args.size() == 1) {
         OpenFilter(channel);
-        const TraceToStderr quiet;
         ok = channel.ReloadAssignments();
         out = {{"request", "reload assignments"}};
     } else {

@@ -1,6 +1,5 @@
 #include "Cli.h"
-#include "kb/lighting/LedEffectConfig.h"
-#include "kb/lighting/SideLightConfig.h"
+#include "LightingFiles.h"
 
 namespace kbctl {
 
@@ -11,16 +10,10 @@ int CmdLighting(const CliContext& ctx) {
         throw CliError("takes no arguments (the folder is chosen with kbctl --dir DIR lighting)");
     }
     // Loading writes factory values into a folder that lacks the files; a mistyped folder must not pass
-    // silently as "factory settings".
-    std::error_code ec;
-    if (!std::filesystem::is_directory(ctx.dir, ec)) {
-        throw CliError("no such folder: " + ctx.dir.string());
-    }
-    // Loaded as at start-up, side light first: an unreadable file is replaced by the factory values.
+    // silently as "factory settings", and neither may factory values that could not be written.
     kb::SideLightConfig side;
-    side.Load(ctx.dir / "sidemodel.xml");
     kb::LedEffectConfig effect;
-    effect.Load(ctx.dir / "ledeffect.xml");
+    LoadLightingFiles(ctx, side, effect);
 
     Json items = Json::array();
     for (const kb::LedEffectItem& item : effect.Items()) {

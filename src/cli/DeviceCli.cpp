@@ -1,7 +1,5 @@
 #include "DeviceCli.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -14,22 +12,6 @@
 #include "kb/device/NamedLock.h"
 
 namespace kbctl {
-
-TraceToStderr::TraceToStderr() {
-    std::fflush(stdout);
-    saved_ = ::dup(STDOUT_FILENO);
-    if (saved_ >= 0) {
-        ::dup2(STDERR_FILENO, STDOUT_FILENO);
-    }
-}
-
-TraceToStderr::~TraceToStderr() {
-    std::fflush(stdout);
-    if (saved_ >= 0) {
-        ::dup2(saved_, STDOUT_FILENO);
-        ::close(saved_);
-    }
-}
 
 kb::HidMatch LoadKeyboardMatch(const CliContext& ctx) {
     const std::filesystem::path file = ctx.dir / "config.xml";
@@ -60,7 +42,6 @@ void OpenKeyboard(const CliContext& ctx, kb::HidDevice& device) {
     const kb::HidMatch match = LoadKeyboardMatch(ctx);
     std::vector<kb::HidInterfaceInfo> found;
     {
-        const TraceToStderr quiet;
         // As the program's start-up: the search and the open form one step for every process of the user.
         const std::lock_guard lock(kb::NamedLock::Get("HidDevice::Open"));
         found = kb::EnumHidInterfaces(match);
@@ -90,12 +71,7 @@ void OpenKeyboard(const CliContext& ctx, kb::HidDevice& device) {
 }
 
 void OpenFilter(kb::KbFiltrDevice::FilterChannel& channel) {
-    bool open = false;
-    {
-        const TraceToStderr quiet;
-        open = channel.OpenChannel();
-    }
-    if (!open) {
+    if (!channel.OpenChannel()) {
         throw CliError(channel.LastOpenProblem());
     }
 }

@@ -1,5 +1,5 @@
-// What the kbctl device commands share: the keyboard's identity from config.xml, opening the keyboard and
-// the filter with messages that say exactly what is missing, and keeping trace lines off the JSON output.
+// What the kbctl device commands share: the keyboard's identity from config.xml, and opening the keyboard
+// and the filter with messages that say exactly what is missing.
 #pragma once
 
 #include <string>
@@ -10,19 +10,6 @@
 #include "kb/device/HidPath.h"
 
 namespace kbctl {
-
-// While alive, the process's standard output goes to standard error, so that the device layer's
-// diagnostic trace lines stay visible without mixing into the command's own output.
-class TraceToStderr {
-  public:
-    TraceToStderr();
-    ~TraceToStderr();
-    TraceToStderr(const TraceToStderr&) = delete;
-    TraceToStderr& operator=(const TraceToStderr&) = delete;
-
-  private:
-    int saved_ = -1;
-};
 
 // Loads config.xml of the folder into the process-wide AppConfig (the virtual keyboard takes its identity
 // from there) and returns the search the program makes at start-up. Throws when the file is unreadable.

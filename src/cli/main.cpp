@@ -5,6 +5,7 @@
 
 #include "Cli.h"
 #include "kb/common/ProgramFolder.h"
+#include "kb/common/Trace.h"
 
 namespace {
 
@@ -44,6 +45,9 @@ void PrintUsage(std::ostream& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Standard output carries the command's JSON; the libraries' diagnostic trace lines stay visible on
+    // standard error.
+    kb::SetTraceSink(kb::StreamTraceSink(stderr));
     kbctl::CliContext ctx;
     ctx.dir = kb::ProgramFolder();
     int i = 1;

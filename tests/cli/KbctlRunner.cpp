@@ -23,11 +23,15 @@ std::string Quote(const std::string& s) {
 
 }  // namespace
 
-KbctlResult RunKbctl(const std::vector<std::string>& args) {
+KbctlResult RunKbctl(const std::vector<std::string>& args, const std::vector<std::string>& launcher) {
     static int counter = 0;
     const auto base = std::filesystem::temp_directory_path() /
                       ("kbctl_run_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-    std::string cmd = Quote(KBCTL_PATH);
+    std::string cmd;
+    for (const std::string& word : launcher) {
+        cmd += Quote(word) + " ";
+    }
+    cmd += Quote(KBCTL_PATH);
     for (const std::string& a : args) {
         cmd += " " + Quote(a);
     }

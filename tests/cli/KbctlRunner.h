@@ -12,6 +12,7 @@ struct KbctlResult {
     std::string err;
 };
 
-KbctlResult RunKbctl(const std::vector<std::string>& args);
+// `launcher` words, if any, come before the program (another user's identity, for instance).
+KbctlResult RunKbctl(const std::vector<std::string>& args, const std::vector<std::string>& launcher = {});
 
 }  // namespace kbtest

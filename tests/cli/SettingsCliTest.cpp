@@ -3,6 +3,7 @@
 #include <unistd.h>
 #include "TestSupport.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -30,19 +31,29 @@ class SettingsCliTest : public ::testing::Test {
 };
 
 TEST_F(SettingsCliTest, Config) {
-    Write("config.xml", R"(<local language="cn"/><usb vid="258a" pid="0x49" subdevice="-1"/>
+    Write("config.xml", R"(<local language="cn"/><usb vid="1209" pid="0xa5" subdevice="-1"/>
 <funkey><item name="" code="1"/><item name="Stumm" code="65568" path="p"/></funkey>
 <combkey><item name="Copy" code=" 29:0 ,, 46:5 "/>text</combkey>)");
     EXPECT_EQ(Run({"config"}), json::parse(R"({
-        "vid": 9610, "pid": 73, "interface": 0, "subdevice": -1, "language": 1,
+        "vid": 4617, "pid": 165, "interface": 0, "subdevice": -1, "language": 1,
         "mediaKeys": [{"name": "Stumm", "code": 65568, "path": "p", "argm": ""}],
         "functionKeys": [{"name": "Copy", "keys": [[29, 0], [46, 5]]}, {"name": "", "keys": []}]
     })"));
 
-    fs::remove(dir_ / "config.xml");
-    const kbtest::KbctlResult missing = kbtest::RunKbctl({"--dir", dir_.string(), "config"});
-    EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_NE(missing.err.find("config.xml"), std::string::npos);
+    // Absent or unreadable: what the application would use, the defaults, with a one-line warning.
+    const json defaults = json::parse(R"({"vid": 0, "pid": 0, "interface": 0, "subdevice": 0, "language": 0,
+                                          "mediaKeys": [], "functionKeys": []})");
+    for (const bool present : {false, true}) {
+        fs::remove(dir_ / "config.xml");
+        if (present) {
+            Write("config.xml", "<usb vid=\"0x1209\"");  // not well-formed
+        }
+        const kbtest::KbctlResult result = kbtest::RunKbctl({"--dir", dir_.string(), "config"});
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_EQ(json::parse(result.out), defaults);
+        EXPECT_NE(result.err.find("config.xml"), std::string::npos);
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1);
+    }
 }
 
 TEST_F(SettingsCliTest, LightingRewritesUnreadableFilesWithFactoryValues) {
@@ -147,6 +158,51 @@ TEST_F(SettingsCliTest, OptionsAfterTheCommandAreRefused) {
         EXPECT_FALSE(r.err.empty());
     }
     EXPECT_FALSE(fs::exists(dir_ / "ledeffect.xml"));
+}
+
+// A save that fails is an error of the command, with the file's reason; the old file stays.
+TEST_F(SettingsCliTest, FailedSavesInAReadOnlyFolderExitWithStatusOne) {
+    // Root writes into any folder: the commands then run as an unprivileged user.
+    std::vector<std::string> launcher;
+    if (::geteuid() == 0) {
+        launcher = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+        if (kbtest::RunKbctl({"--help"}, launcher).exitCode != 0) {
+            GTEST_SKIP() << "running as root and cannot run kbctl as another user";
+        }
+    }
+    const fs::path full = dir_ / "full";
+    const fs::path empty = dir_ / "empty";
+    fs::create_directories(full);
+    fs::create_directories(empty);
+    const std::string led = "<effect sel=\"2\"><item speed=\"1\"/></effect>";
+    const std::string side = "<effect sel=\"4\"><item brightness=\"3\"/></effect>";
+    kbtest::WriteFile(full / "ledeffect.xml", led);
+    kbtest::WriteFile(full / "sidemodel.xml", side);
+    const auto readOnly = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                          fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
+    fs::permissions(full, readOnly);
+    fs::permissions(empty, readOnly);
+
+    const struct {
+        Names command;
+        const char* file;  // named in the message
+    } cases[] = {
+        {{"--dir", full.string(), "effect", "3", "--brightness", "2"}, "ledeffect.xml"},
+        {{"--dir", full.string(), "side", "5"}, "sidemodel.xml"},
+        {{"--dir", empty.string(), "lighting"}, "sidemodel.xml"},  // its factory values cannot be written
+    };
+    for (const auto& c : cases) {
+        const kbtest::KbctlResult r = kbtest::RunKbctl(c.command, launcher);
+        EXPECT_EQ(r.exitCode, 1) << c.command[2] << ": " << r.out << r.err;
+        EXPECT_NE(r.err.find("settings not saved"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(c.file), std::string::npos) << r.err;
+        EXPECT_TRUE(r.out.empty()) << r.out;
+    }
+    EXPECT_EQ(kbtest::ReadFile(full / "ledeffect.xml"), led);
+    EXPECT_EQ(kbtest::ReadFile(full / "sidemodel.xml"), side);
+    EXPECT_TRUE(fs::is_empty(empty));
+    fs::permissions(full, fs::perms::owner_all);
+    fs::permissions(empty, fs::perms::owner_all);
 }
 
 }  // namespace

@@ -23,12 +23,12 @@ kb::AppConfig Parse(const std::string& xml) {
 TEST(AppConfigTest, ReadsEveryTopLevelElement) {
     const kb::AppConfig c = Parse(R"(<?xml version="1.0" encoding="utf-8"?>
 <combkey><item name="Copy" code="29:0, 46:0"/></combkey>
-<usb vid="0x258A" pid="0049" interface="1" subdevice="-1"/>
+<usb vid="0x1209" pid="00a5" interface="1" subdevice="-1"/>
 <local language="cn"/>
 <funkey><item name="Mute" code="65568" path="p" argm="a"/><item name="Lautst&#228;rke" code="1"/></funkey>
 <usb vid="1"/>)");
-    EXPECT_EQ(c.Vid(), 0x258A);
-    EXPECT_EQ(c.Pid(), 0x49);
+    EXPECT_EQ(c.Vid(), 0x1209);
+    EXPECT_EQ(c.Pid(), 0xA5);
     EXPECT_EQ(c.Interface(), 1);
     EXPECT_EQ(c.Subdevice(), -1);
     EXPECT_EQ(c.Language(), 1);
@@ -51,9 +51,9 @@ TEST(AppConfigTest, OnlyExactlyCnSelectsChinese) {
 
 TEST(AppConfigTest, UsbIdentifiersAreHexadecimalAndClamped) {
     const std::pair<const char*, int32_t> cases[] = {
-        {"258a", 9610},
-        {"0x258A", 9610},
-        {"0X258a", 9610},
+        {"ffe0", 65504},
+        {"0xFFE0", 65504},
+        {"0XffE0", 65504},
         {"  -1", -1},
         {"12zz", 0x12},
         {"zz", 0},

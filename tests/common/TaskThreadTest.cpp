@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -28,9 +29,14 @@ class ManualClock final : public TaskClock {
             if (Now() >= deadline) {
                 return;
             }
+            ++blockingWaits_;
         }
         cv.wait(lock);
     }
+
+    // How often the thread went to sleep on this clock: once more after it has seen a move of time that
+    // did not reach its deadline.
+    int BlockingWaits() const { return blockingWaits_.load(); }
 
     void Advance(std::chrono::milliseconds by) {
         std::unique_lock g(mutex_);
@@ -51,6 +57,7 @@ class ManualClock final : public TaskClock {
 
   private:
     std::atomic<int64_t> nowMs_{0};
+    std::atomic<int> blockingWaits_{0};
     std::mutex mutex_;
     std::condition_variable* cv_ = nullptr;
     std::mutex* waiterMutex_ = nullptr;
@@ -98,15 +105,16 @@ TEST(TaskThreadTest, RunsTasksInPostingOrderEachAfterItsDelay) {
     EXPECT_FALSE(tasks.Start());  // already running
 
     ASSERT_TRUE(Eventually([&] { return tasks.PendingCount() == 2; }));  // first task taken, waiting
+    const int waits = clock->BlockingWaits();
     clock->Advance(1999ms);
-    std::this_thread::sleep_for(5ms);
+    ASSERT_TRUE(Eventually([&] { return clock->BlockingWaits() > waits; }));  // woke, saw 1999, waits on
     EXPECT_EQ(rec.Count(), 0u);
     clock->Advance(1ms);
     ASSERT_TRUE(Eventually([&] { return rec.Count() == 1; }));
 
-    // The second task's delay starts when it is taken, after the first has run.
+    // The second task's delay starts when it is taken, after the first has run: once taken (the queue
+    // is read under the thread's lock, which it gives up only to wait) it waits for the clock.
     ASSERT_TRUE(Eventually([&] { return tasks.PendingCount() == 1; }));
-    std::this_thread::sleep_for(5ms);
     EXPECT_EQ(rec.Count(), 1u);
     clock->Advance(2000ms);
     ASSERT_TRUE(Eventually([&] { return rec.Count() == 3; }));
@@ -194,6 +202,45 @@ TEST(TaskThreadTest, ATaskRunningDuringStopFinishesFirst) {
     stopper.join();
     EXPECT_TRUE(finished);
     EXPECT_EQ(rec.Count(), 0u);  // nothing runs after the stop request
+}
+
+// A steady clock that says when it is freed, that is when the last owner of the thread's state let go.
+class FreedClock final : public TaskClock {
+  public:
+    explicit FreedClock(std::promise<void>& freed) : freed_(freed) {}
+    ~FreedClock() override { freed_.set_value(); }
+    TimePoint Now() override { return std::chrono::steady_clock::now(); }
+    void WaitUntil(std::condition_variable& cv, std::unique_lock<std::mutex>& lock,
+                   TimePoint deadline) override {
+        cv.wait_until(lock, deadline);
+    }
+
+  private:
+    std::promise<void>& freed_;
+};
+
+TEST(TaskThreadTest, ATaskMayDestroyItsOwnTaskThread) {
+    std::promise<void> freed;
+    std::future<void> threadDone = freed.get_future();
+    auto* tasks = new TaskThread(std::make_shared<FreedClock>(freed));
+    Recorder rec;
+    std::promise<void> deleted;
+    bool sharedAfterDelete = false;
+    tasks->Start();
+    tasks->Post(
+        [&](int) {
+            delete tasks;
+            // The running thread still holds the state: deleting the object did not free it.
+            sharedAfterDelete = threadDone.wait_for(0s) == std::future_status::timeout;
+            deleted.set_value();
+        },
+        0, 0ms);
+    tasks->Post(rec.Op(), 1, 0ms);
+    ASSERT_EQ(deleted.get_future().wait_for(10s), std::future_status::ready);
+    EXPECT_TRUE(sharedAfterDelete);
+    // The thread leaves its loop on its own and lets go of what it shared with the deleted object.
+    ASSERT_EQ(threadDone.wait_for(10s), std::future_status::ready);
+    EXPECT_EQ(rec.Count(), 0u);  // the queue went with the object
 }
 
 TEST(TaskThreadTest, NeverStartedThreadRunsNothing) {

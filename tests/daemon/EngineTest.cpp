@@ -41,7 +41,8 @@ namespace {
 using std::chrono::milliseconds;
 
 // Set-1 key codes of the keys used below.
-constexpr uint32_t A = 0x1E, B = 0x30, C = 0x2E, X = 0x2D, F1 = 0x3B, F2 = 0x3C, Ctrl = 0x1D, Shift = 0x2A;
+constexpr uint32_t A = 0x1E, B = 0x30, C = 0x2E, X = 0x2D, F1 = 0x3B, F2 = 0x3C, Ctrl = 0x1D, Shift = 0x2A,
+                   Esc = 0x01;
 constexpr uint32_t VolumeUp = 0x10030;
 
 struct S {
@@ -161,6 +162,9 @@ void PrintTo(const Case& c, std::ostream* os) {
 }
 
 const std::vector<S> kTapX = {{X, true, 10}, {X, false, 10}};
+// A key combination as the assignment page writes it: every key up (delay 1), then every key down.
+const std::vector<S> kCombination = {{Ctrl, false, 1}, {Shift, false, 1}, {Esc, false, 1},
+                                     {Ctrl, true, 10}, {Shift, true, 20}, {Esc, true, 30}};
 
 class EngineScript : public ::testing::TestWithParam<Case> {};
 
@@ -225,7 +229,15 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"ParameterCountsRounds",
              {Play(F1, 2, 3, kTapX)},
              "t=0 down F1; t=1 up F1",
-             "t=0 down X; t=1 up X; t=20 down X; t=30 up X; t=40 down X; t=50 up X"},
+             "t=0 down X; t=10 up X; t=20 down X; t=30 up X; t=40 down X; t=50 up X"},
+        // A tap plays the whole macro exactly as a long press does.
+        Case{"TappedMacroKeepsItsModifierInEveryRound",
+             {Play(F1, 2, 3, {{Shift, true, 20}, {A, true, 20}, {A, false, 20}, {Shift, false, 20}})},
+             "t=0 down F1; t=10 up F1",
+             "t=0 down LEFTSHIFT; t=20 down A; t=40 up A; t=60 up LEFTSHIFT; t=80 down LEFTSHIFT; t=100 down "
+             "A; "
+             "t=120 up A; t=140 up LEFTSHIFT; t=160 down LEFTSHIFT; t=180 down A; t=200 up A; t=220 up "
+             "LEFTSHIFT"},
         Case{"ParameterBelowOnePlaysOnce",
              {Play(F1, 2, 0, kTapX), Play(F2, 2, -5, kTapX)},
              "t=0 down F1; t=50 up F1; t=100 down F2; t=150 up F2",
@@ -239,7 +251,18 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"CombinationHeldWhileSourceHeld",
              {Play(F1, 2, 1, {{Ctrl, false, 1}, {C, false, 1}, {Ctrl, true, 0}, {C, true, 0}})},
              "t=0 down F1; t=100 up F1",
-             "t=2 down LEFTCTRL; t=2 down C; t=100 up LEFTCTRL; t=100 up C"},
+             "t=2 down LEFTCTRL; t=2 down C; t=100 up C; t=100 up LEFTCTRL"},
+        // A tapped combination holds its keys for its own delays and lets them go in reverse order.
+        Case{"TappedCombinationHeldForItsDelays",
+             {Play(F1, 2, 1, kCombination)},
+             "t=0 down F1; t=20 up F1",
+             "t=3 down LEFTCTRL; t=13 down LEFTSHIFT; t=33 down ESC; t=63 up ESC; t=63 up LEFTSHIFT; t=63 up "
+             "LEFTCTRL"},
+        Case{"CombinationHeldPastItsDelaysGoesUpAtTheRelease",
+             {Play(F1, 2, 1, kCombination)},
+             "t=0 down F1; t=100 up F1",
+             "t=3 down LEFTCTRL; t=13 down LEFTSHIFT; t=33 down ESC; t=100 up ESC; t=100 up LEFTSHIFT; "
+             "t=100 up LEFTCTRL"},
         Case{"CombinationStepUpsDoNotReleaseAPhysicallyHeldKey",
              {Play(F1, 2, 1, {{Ctrl, false, 1}, {C, false, 1}, {Ctrl, true, 0}, {C, true, 0}})},
              "t=0 down LEFTCTRL; t=10 down F1; t=20 up F1; t=30 up LEFTCTRL",
@@ -247,7 +270,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"NewPressRestartsAPlayingRecord",
              {Play(F1, 2, 1, {{X, true, 10}, {X, false, 10}, {C, true, 0}, {C, false, 0}})},
              "t=0 down F1; t=1 up F1; t=5 down F1; t=6 up F1",
-             "t=0 down X; t=1 up X; t=5 down X; t=6 up X; t=25 down C; t=25 up C"},
+             "t=0 down X; t=5 up X; t=5 down X; t=15 up X; t=25 down C; t=25 up C"},
         Case{"EmptyStepsPlayNothing",
              {Play(F1, 2, 1, {}), Play(F2, 3, 1, {})},
              "t=0 down F1; t=5 down F2; t=9 up F1; t=9 up F2",
@@ -263,6 +286,10 @@ INSTANTIATE_TEST_SUITE_P(
              {Play(F1, 3, 1, kTapX)},
              "t=0 down F1; t=45 up F1",
              "t=0 down X; t=10 up X; t=20 down X; t=30 up X; t=40 down X; t=45 up X"},
+        Case{"WhileHeldReleaseLetsGoInReverseOrderOfPresses",
+             {Play(F1, 3, 1, {{Ctrl, true, 0}, {X, true, 50}, {X, false, 0}, {Ctrl, false, 0}})},
+             "t=0 down F1; t=20 up F1",
+             "t=0 down LEFTCTRL; t=0 down X; t=20 up X; t=20 up LEFTCTRL"},
         Case{"WhileHeldRoundWithoutDelaysRunsOncePerMillisecond",
              {Play(F1, 3, 99, {{X, true, 0}, {X, false, 0}})},
              "t=0 down F1; t=2 up F1",
@@ -325,20 +352,23 @@ class CountingSink : public IKeySink {
     void Emit(uint16_t, bool) override { ++events; }
 };
 
-TEST(Engine, PassThroughAndRemapMakeNoAllocation) {
+TEST(Engine, KeyEventsAndPlaybackMakeNoAllocation) {
     CountingSink sink;
     Engine engine(sink);
-    engine.SetAssignments(Build({Remap(A, B)}), Time{});
+    engine.SetAssignments(Build({Remap(A, B), Play(F1, 2, 1, kCombination)}), Time{});
     const long before = gAllocations.load();
     for (int i = 0; i < 1000; ++i) {
-        const Time t = milliseconds(i);
+        const Time t = milliseconds(100 * i);
         engine.OnKey(KEY_A, true, t);
         engine.OnKey(KEY_C, true, t);
         engine.OnKey(KEY_A, false, t);
         engine.OnKey(KEY_C, false, t);
+        engine.OnKey(KEY_F1, true, t);
+        engine.OnKey(KEY_F1, false, t);
+        engine.Advance(t + milliseconds(99));  // the combination's keys go down and up
     }
     EXPECT_EQ(gAllocations.load() - before, 0);
-    EXPECT_EQ(sink.events, 4000);
+    EXPECT_EQ(sink.events, 1000 * (4 + 6));
 }
 
 TEST(Engine, HeldKeysArePhysicalKeysInPressOrderInEveryMode) {

@@ -2,6 +2,7 @@
 // the keyboard, when it grabs them, and how it follows the keyboard going away and coming back.
 // Runs under umockdev's preload library (ctest starts it through umockdev-wrapper).
 #include <linux/input.h>
+#include <poll.h>
 #include <termios.h>
 #include <umockdev.h>
 #include <unistd.h>
@@ -181,8 +182,8 @@ class EvdevUmockdev : public ::testing::Test {
         ASSERT_EQ(tcsetattr(master, TCSANOW, &raw), 0);
         const input_event events[] = {
             {{}, EV_MSC, MSC_SCAN, 0x70004}, {{}, EV_KEY, key, value}, {{}, EV_SYN, 0, 0}};
+        // One write: the reading end gets the three events together.
         ASSERT_EQ(::write(master, events, sizeof events), static_cast<ssize_t>(sizeof events));
-        usleep(20000);  // let the bytes reach the reading end
     }
 
     UMockdevTestbed* bed_ = nullptr;
@@ -191,13 +192,40 @@ class EvdevUmockdev : public ::testing::Test {
 
 using Nodes = std::vector<EvdevInput::NodeState>;
 
+// Polls the input's descriptors with `timeoutMs`; true when one of them has something to read.
+bool Readable(const EvdevInput& input, int timeoutMs) {
+    std::vector<pollfd> fds;
+    input.AppendPollFds(fds);
+    return ::poll(fds.data(), fds.size(), timeoutMs) > 0;
+}
+
+// Waits until the input has something to read (udev events, key events, a node going away) and lets it
+// take it. The limit only keeps a broken build from hanging; false when nothing arrived by then.
+bool ServiceWhenReady(EvdevInput& input, IInputEvents& events) {
+    if (!Readable(input, 10000)) {
+        return false;
+    }
+    input.Service(events, Time{0});
+    return true;
+}
+
+// Services the input as its descriptors become readable until `events` has logged `count` lines.
+::testing::AssertionResult ServiceUntilLogged(EvdevInput& input, Events& events, std::size_t count) {
+    while (events.log.size() < count) {
+        if (!ServiceWhenReady(input, events)) {
+            return ::testing::AssertionFailure() << "only " << events.log.size() << " events arrived";
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
 TEST_F(EvdevUmockdev, TakesEveryEventNodeWithKeysOfTheKeyboard) {
-    Add({"event2", 0x1234, 0x5678, "Keyboard", true, {}});
-    Add({"event3", 0x1234, 0x5678, "Keyboard Mouse", false, {}});     // same keyboard, no keys
-    Add({"event4", 0x1234, 0x9999, "Other keyboard", true, {}});      // another product
-    Add({"event5", 0x1234, 0x5678, kVirtualKeyboardName, true, {}});  // the daemon's own output
-    Add({"event6", 0x1234, 0x5678, "Keyboard Consumer", true, {}});   // second interface
-    Add({"mouse0", 0x1234, 0x5678, "Keyboard", true, {}});            // not an event node
+    Add({"event2", 0x1209, 0xA1E5, "Keyboard", true, {}});
+    Add({"event3", 0x1209, 0xA1E5, "Keyboard Mouse", false, {}});     // same keyboard, no keys
+    Add({"event4", 0x1209, 0xA1E6, "Other keyboard", true, {}});      // another product
+    Add({"event5", 0x1209, 0xA1E5, kVirtualKeyboardName, true, {}});  // the daemon's own output
+    Add({"event6", 0x1209, 0xA1E5, "Keyboard Consumer", true, {}});   // second interface
+    Add({"mouse0", 0x1209, 0xA1E5, "Keyboard", true, {}});            // not an event node
 
     struct Case {
         int32_t vendor;
@@ -205,9 +233,9 @@ TEST_F(EvdevUmockdev, TakesEveryEventNodeWithKeysOfTheKeyboard) {
         std::vector<std::string> nodes;
     };
     const Case cases[] = {
-        {0x1234, 0x5678, {"/dev/input/event2", "/dev/input/event6"}},
-        {0x1234, 0, {"/dev/input/event2", "/dev/input/event4", "/dev/input/event6"}},
-        {0x4321, 0x5678, {}},
+        {0x1209, 0xA1E5, {"/dev/input/event2", "/dev/input/event6"}},
+        {0x1209, 0, {"/dev/input/event2", "/dev/input/event4", "/dev/input/event6"}},
+        {0xFFFF, 0xA1E5, {}},
     };
     for (const Case& c : cases) {
         EvdevInput input(c.vendor, c.product);
@@ -223,9 +251,9 @@ TEST_F(EvdevUmockdev, TakesEveryEventNodeWithKeysOfTheKeyboard) {
 }
 
 TEST_F(EvdevUmockdev, GrabsOnlyOnceNoKeyIsHeld) {
-    Add({"event2", 0x1234, 0x5678, "Keyboard", true, {}});
-    Add({"event3", 0x1234, 0x5678, "Keyboard 2", true, {KEY_ENTER}});  // Enter still down from a shell
-    EvdevInput input(0x1234, 0x5678);
+    Add({"event2", 0x1209, 0xA1E5, "Keyboard", true, {}});
+    Add({"event3", 0x1209, 0xA1E5, "Keyboard 2", true, {KEY_ENTER}});  // Enter still down from a shell
+    EvdevInput input(0x1209, 0xA1E5);
     std::string error;
     ASSERT_TRUE(input.Open(error)) << error;
     Events events;
@@ -238,7 +266,8 @@ TEST_F(EvdevUmockdev, GrabsOnlyOnceNoKeyIsHeld) {
     // recorded, like a key pressed between the read and the grab): the system saw that press, so the
     // node must stay with it until the key is up.
     Press("event3", KEY_ENTER, 0);
-    input.Service(events, Time{0});
+    ASSERT_TRUE(ServiceWhenReady(input, events));
+    EXPECT_FALSE(Readable(input, 0));  // the release was read, not left waiting
     nodes = input.Nodes();
     std::sort(nodes.begin(), nodes.end(), [](const auto& a, const auto& b) { return a.node < b.node; });
     EXPECT_EQ(nodes, (Nodes{{"/dev/input/event2", true}, {"/dev/input/event3", false}}));
@@ -246,15 +275,15 @@ TEST_F(EvdevUmockdev, GrabsOnlyOnceNoKeyIsHeld) {
 }
 
 TEST_F(EvdevUmockdev, FollowsTheKeyboardAwayAndBack) {
-    EvdevInput input(0x1234, 0x5678);
+    EvdevInput input(0x1209, 0xA1E5);
     std::string error;
     ASSERT_TRUE(input.Open(error)) << error;
     EXPECT_TRUE(input.Nodes().empty());
 
     Events events;
-    const std::string sys = Add({"event7", 0x1234, 0x5678, "Keyboard", true, {}});
+    const std::string sys = Add({"event7", 0x1209, 0xA1E5, "Keyboard", true, {}});
     umockdev_testbed_uevent(bed_, sys.c_str(), "add");
-    input.Service(events, Time{0});
+    ASSERT_TRUE(ServiceWhenReady(input, events));
     EXPECT_EQ(input.Nodes(), (Nodes{{"/dev/input/event7", true}}));
 
     // Keys read after the grab are handed on; one still held when the keyboard goes away is released.
@@ -262,19 +291,19 @@ TEST_F(EvdevUmockdev, FollowsTheKeyboardAwayAndBack) {
     Press("event7", KEY_A, 2);  // autorepeat is left to the output device
     Press("event7", KEY_A, 0);
     Press("event7", KEY_B, 1);
-    input.Service(events, Time{0});
+    ASSERT_TRUE(ServiceUntilLogged(input, events, 3));
     EXPECT_EQ(events.log, (std::vector<std::string>{"down 30", "up 30", "down 48"}));
     events.log.clear();
 
     umockdev_testbed_uevent(bed_, sys.c_str(), "remove");
     umockdev_testbed_remove_device(bed_, sys.c_str());
-    input.Service(events, Time{0});
+    ASSERT_TRUE(ServiceUntilLogged(input, events, 2));
     EXPECT_TRUE(input.Nodes().empty());
     EXPECT_EQ(events.log, (std::vector<std::string>{"up 48", "gone"}));
 
-    const std::string again = Add({"event8", 0x1234, 0x5678, "Keyboard", true, {}});
+    const std::string again = Add({"event8", 0x1209, 0xA1E5, "Keyboard", true, {}});
     umockdev_testbed_uevent(bed_, again.c_str(), "add");
-    input.Service(events, Time{0});
+    ASSERT_TRUE(ServiceWhenReady(input, events));
     EXPECT_EQ(input.Nodes(), (Nodes{{"/dev/input/event8", true}}));
 }
 

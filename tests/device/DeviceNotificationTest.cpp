@@ -129,8 +129,8 @@ TEST(DeviceNotificationTest, PathEndsAtItsTerminatorWithinTheRecord) {
     };
     const Case cases[] = {
         {"empty path", RecordSpec().Path(u""), u""},
-        {"bytes after the record", RecordSpec().Path(u"HID#VID_046D&PID_C52B").Trailing(7),
-         u"HID#VID_046D&PID_C52B"},
+        {"bytes after the record", RecordSpec().Path(u"HID#VID_FFFF&PID_0C5B").Trailing(7),
+         u"HID#VID_FFFF&PID_0C5B"},
         {"odd padding inside the size", RecordSpec().Path(u"ab").SizeField(28 + 6 + 1).Trailing(1), u"ab"},
         {"characters beyond ASCII", RecordSpec().Path(u"usb#\u00e9\u4e2d\U0001F600"),
          u"usb#\u00e9\u4e2d\U0001F600"},

@@ -35,7 +35,7 @@ TEST(HidPathTest, ParsesWindowsAndLinuxPaths) {
         {"/dev/hidraw3#hid#vid_1209&pid_a1e5&mi_01&col02", true, {0x1209, 0xA1E5, 1, 2}},
         {"/dev/hidraw0#hid#vid_1209&pid_a1e5&mi_00", true, {0x1209, 0xA1E5, 0, -1}},
         {"/dev/hidraw0#hid#vid_1209&pid_a1e5", true, {0x1209, 0xA1E5, -1, -1}},
-        {R"(\\?\hid#vid_046d&pid_c52b&rev_1201&mi_02&col01#x)", true, {0x046D, 0xC52B, 2, 1}},
+        {R"(\\?\hid#vid_ffff&pid_0c5b&rev_1201&mi_02&col01#x)", true, {0xFFFF, 0x0C5B, 2, 1}},
         {"hid#vid_1209&pid_a1e5&col03", true, {0x1209, 0xA1E5, -1, 3}},
         // Whole two-digit fields, read as hexadecimal.
         {"hid#vid_1209&pid_a1e5&mi_10&col1a", true, {0x1209, 0xA1E5, 0x10, 0x1A}},
@@ -87,7 +87,7 @@ TEST(HidPathTest, NonAsciiAndBinaryInputIsHandled) {
 TEST(HidPathTest, MatchingRules) {
     const HidPathIds withBoth{0x1209, 0xA1E5, 1, 2};
     const HidPathIds bare{0x1209, 0xA1E5, -1, -1};
-    const HidPathIds otherVendor{0x046D, 0xA1E5, 1, 2};
+    const HidPathIds otherVendor{0xFFFF, 0xA1E5, 1, 2};
     struct Case {
         const char* name;
         HidMatch match;

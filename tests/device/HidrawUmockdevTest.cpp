@@ -172,7 +172,7 @@ TEST_F(HidrawTest, ListsEachTopLevelCollectionInSystemOrder) {
     AddUsbDevice("1-1", "1209", "A1E5",
                  {kKeyboard, Concat({&kVendor, &kConsumerNested}), Concat({&kKeyboard, &kVendor, &kMouse})},
                  0);
-    AddUsbDevice("1-2", "046D", "A1E5", {kKeyboard}, 3);  // other vendor, same product
+    AddUsbDevice("1-2", "FFFF", "A1E5", {kKeyboard}, 3);  // other vendor, same product
 
     HidMatch match;
     match.vid = 0x1209;
@@ -203,7 +203,7 @@ TEST_F(HidrawTest, ListsEachTopLevelCollectionInSystemOrder) {
     anyVendor.interfaceNumber = 0;
     EXPECT_EQ(Paths(EnumHidInterfaces(anyVendor)), (std::vector<std::string>{
                                                        "/dev/hidraw0#hid#vid_1209&pid_a1e5&mi_00",
-                                                       "/dev/hidraw3#hid#vid_046d&pid_a1e5&mi_00",
+                                                       "/dev/hidraw3#hid#vid_ffff&pid_a1e5&mi_00",
                                                    }));
 
     HidMatch exact;

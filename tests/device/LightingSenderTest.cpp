@@ -106,9 +106,10 @@ TEST_F(LightingSenderTest, ReportBytesFromTheStoredRecords) {
 }
 
 TEST_F(LightingSenderTest, MinusOneSendsTheCurrentEntryAndOutOfRangeSendsNothing) {
-    effects.SetSel(7);
+    // The settings have no file here: only the choice in memory matters, not the save.
+    static_cast<void>(effects.SetSel(7));
     *effects.GetItem(7) = {3, 1, 0, 1};
-    sides.SetSel(9);
+    static_cast<void>(sides.SetSel(9));
     sides.GetItem(9)->level = 6;
     sender.SendLedEffect(-1);
     sender.SendSideLight(-1);
@@ -120,7 +121,7 @@ TEST_F(LightingSenderTest, MinusOneSendsTheCurrentEntryAndOutOfRangeSendsNothing
 
     const int64_t stamp = sender.LastLightingSend();
     const int64_t now = clock->now;
-    effects.SetSel(kb::LedEffectConfig::kFactorySel);  // 20: a selection without a record
+    static_cast<void>(effects.SetSel(kb::LedEffectConfig::kFactorySel));  // 20: a selection without a record
     for (int effect : {20, -1, -2, 100}) {
         sender.SendLedEffect(effect);
         sender.SendLedEffectRaw(effect);

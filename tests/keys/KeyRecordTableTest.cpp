@@ -94,9 +94,9 @@ TEST_F(KeyRecordTableTest, SetRecordAppendsAndWritesOrReplacesInPlaceWithoutWrit
 TEST_F(KeyRecordTableTest, RemoveClosesTheGapAndClearWritesAnEmptyFile) {
     kb::KeyRecordTable table;
     table.LoadRecords(file_);
-    table.SetRecord(Record(0x1E, u"A"));
-    table.SetRecord(Record(0x30, u"B"));
-    table.SetRecord(Record(0x2E, u"C"));
+    ASSERT_EQ(table.SetRecord(Record(0x1E, u"A")), kb::SetRecordResult::Appended);
+    ASSERT_EQ(table.SetRecord(Record(0x30, u"B")), kb::SetRecordResult::Appended);
+    ASSERT_EQ(table.SetRecord(Record(0x2E, u"C")), kb::SetRecordResult::Appended);
     const std::string written = FileBytes();
 
     EXPECT_FALSE(table.RemoveRecord(0x10));
@@ -209,8 +209,13 @@ TEST_F(KeyRecordTableTest, ALoadReplacesTheTableOnlyWhenTheFileIsValid) {
     EXPECT_EQ(table.Records().size(), 1u);
 }
 
-TEST(KeyRecordTableInstanceTest, IsOneTableForTheProcess) {
-    EXPECT_EQ(&kb::KeyRecordTable::Instance(), &kb::KeyRecordTable::Instance());
+// Nothing else in this program touches the process-wide table: it is as start-up finds it.
+TEST(KeyRecordTableInstanceTest, StartsEmptyAndWritesNothingBeforeItIsLoaded) {
+    kb::KeyRecordTable& table = kb::KeyRecordTable::Instance();
+    EXPECT_TRUE(table.Records().empty());
+    EXPECT_TRUE(table.Path().empty());
+    EXPECT_FALSE(table.ClearRecords());
+    EXPECT_EQ(table.LastError(), "no record file path");
 }
 
 }  // namespace

@@ -92,7 +92,7 @@ TEST_F(LightingConfigTest, ItemAccessAndSaveWriteAllRecords) {
     EXPECT_EQ(config.GetItem(-1), nullptr);  // sel 20 has no record
     EXPECT_EQ(config.GetItem(20), nullptr);
     EXPECT_EQ(config.GetItem(-2), nullptr);
-    config.SetSel(3);
+    ASSERT_TRUE(config.SetSel(3));
     ASSERT_NE(config.GetItem(-1), nullptr);
     EXPECT_EQ(config.GetItem(-1), config.GetItem(3));
     config.GetItem(3)->speed = 2;
@@ -104,12 +104,12 @@ TEST_F(LightingConfigTest, ItemAccessAndSaveWriteAllRecords) {
     EXPECT_EQ(again.Items(), config.Items());
 
     // -1 (no selection in the list) is stored and turns into 0 at the next load.
-    config.SetSel(-1);
+    ASSERT_TRUE(config.SetSel(-1));
     EXPECT_NE(Read(Led()).find("<effect sel=\"-1\">"), std::string::npos);
     ASSERT_TRUE(again.Load(Led()));
     EXPECT_EQ(again.GetSel(), 0);
 
-    config.Reset();
+    ASSERT_TRUE(config.Reset());
     EXPECT_EQ(Read(Led()), FactoryLedFile());
 }
 
@@ -129,7 +129,7 @@ TEST_F(LightingConfigTest, MissingSideFileIsCreatedWithFactoryLevels) {
 TEST_F(LightingConfigTest, MissingSideFileIsCreatedWithFactoryValuesAndResetRestoresThem) {
     kb::SideLightConfig config;
     config.GetItem(0)->level = 1;
-    config.SetSel(5);  // no path yet: nothing is written
+    EXPECT_FALSE(config.SetSel(5));  // no path yet: nothing is written
     EXPECT_FALSE(fs::exists(Side()));
     EXPECT_FALSE(config.Load(Side()));
     EXPECT_TRUE(fs::exists(Side()));
@@ -137,7 +137,7 @@ TEST_F(LightingConfigTest, MissingSideFileIsCreatedWithFactoryValuesAndResetRest
     EXPECT_EQ(config.GetItem(0)->level, 4);
     EXPECT_EQ(config.GetItem(11)->level, 7);
     config.GetItem(0)->level = 3;
-    config.Reset();
+    ASSERT_TRUE(config.Reset());
     EXPECT_EQ(config.GetItem(0)->level, 4);
     EXPECT_NE(Read(Side()).find("\t<item brightness=\"4\" />\n"), std::string::npos);
 }
@@ -181,7 +181,7 @@ TEST_F(LightingConfigTest, SideLevelsKeepTheirLowFourBits) {
     EXPECT_EQ(levels, (std::vector<int>{0, 1, 7, 0, 0, 7, 7, 7, 7, 7, 7, 7}));
     EXPECT_EQ(config.GetItem(12), nullptr);
 
-    config.SetSel(4);
+    ASSERT_TRUE(config.SetSel(4));
     config.GetItem(-1)->level = 2;
     ASSERT_TRUE(config.Save());
     kb::SideLightConfig again;
@@ -200,20 +200,39 @@ TEST_F(LightingConfigTest, FailedSaveKeepsTheOldFileAndTheSettings) {
     const kbtest::FullDisk full;
     config.GetItem(0)->brightness = 2;
     EXPECT_FALSE(config.Save());
-    config.SetSel(5);
+    EXPECT_NE(config.LastError().find(Led().string()), std::string::npos) << config.LastError();
+    // Selecting and resetting report their failed saves too; the change stays in memory for the run.
+    EXPECT_FALSE(config.SetSel(5));
     EXPECT_EQ(config.GetSel(), 5);
     EXPECT_EQ(config.GetItem(0)->brightness, 2);
+    EXPECT_FALSE(config.Reset());
+    EXPECT_EQ(config.GetSel(), kb::LedEffectConfig::kFactorySel);
+    EXPECT_FALSE(config.LastError().empty());
     EXPECT_EQ(Read(Led()), before);
+
+    // The factory rewrite of an unreadable file is a save as well.
+    kb::SideLightConfig side;
+    EXPECT_FALSE(side.Load(Side()));
+    EXPECT_FALSE(side.LastError().empty());
+    EXPECT_FALSE(fs::exists(Side()));
+}
+
+TEST_F(LightingConfigTest, ALoadClearsTheLastError) {
+    kb::SideLightConfig side;
+    EXPECT_FALSE(side.Save());  // nothing loaded: no file to write
+    EXPECT_FALSE(side.LastError().empty());
+    EXPECT_FALSE(side.Load(Side()));  // missing: the factory values are written
+    EXPECT_EQ(side.LastError(), "");
 }
 
 TEST_F(LightingConfigTest, EmptyPathChangesNothing) {
     kb::LedEffectConfig led;
-    led.SetSel(4);
+    EXPECT_FALSE(led.SetSel(4));
     EXPECT_FALSE(led.Load(fs::path()));
     EXPECT_EQ(led.GetSel(), 4);
     EXPECT_FALSE(led.Save());
     kb::SideLightConfig side;
-    side.SetSel(2);
+    EXPECT_FALSE(side.SetSel(2));
     EXPECT_FALSE(side.Load(fs::path()));
     EXPECT_EQ(side.GetSel(), 2);
 }

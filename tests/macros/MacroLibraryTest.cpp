@@ -141,17 +141,17 @@ TEST_F(MacroLibraryTest, PartialFiles) {
 TEST_F(MacroLibraryTest, GroupNaming) {
     kb::MacroLibrary lib;
     lib.Load(File());
-    lib.AddGroup();
-    lib.AddGroup();
+    ASSERT_TRUE(lib.AddGroup().saved);
+    ASSERT_TRUE(lib.AddGroup().saved);
     EXPECT_EQ(Names(lib), (std::vector<std::u16string>{u"Group 0", u"Group 1"}));
     lib.groups[1].name = u"Group 2";
-    lib.AddGroup();  // "Group 2" is tried first and taken
+    ASSERT_TRUE(lib.AddGroup().saved);  // "Group 2" is tried first and taken
     EXPECT_EQ(lib.groups.back().name, u"Group 3");
     ASSERT_TRUE(lib.RemoveGroup(0));
     ASSERT_TRUE(lib.RemoveGroup(0));
     EXPECT_EQ(Names(lib), std::vector<std::u16string>{u"Group 3"});
     lib.groups[0].name = u"Group 1";
-    lib.AddGroup();
+    ASSERT_TRUE(lib.AddGroup().saved);
     EXPECT_EQ(lib.groups.back().name, u"Group 2");
 
     // Each of these saved the file.
@@ -163,8 +163,8 @@ TEST_F(MacroLibraryTest, GroupNaming) {
 TEST_F(MacroLibraryTest, GroupEditsSaveOnlyWhenSomethingChanged) {
     kb::MacroLibrary lib;
     lib.Load(File());
-    lib.AddGroup();
-    lib.AddGroup();
+    ASSERT_TRUE(lib.AddGroup().saved);
+    ASSERT_TRUE(lib.AddGroup().saved);
     fs::remove(File());
 
     EXPECT_FALSE(lib.RenameGroup(0, u"Group 0"));
@@ -172,7 +172,7 @@ TEST_F(MacroLibraryTest, GroupEditsSaveOnlyWhenSomethingChanged) {
     EXPECT_FALSE(lib.RemoveGroup(2));
     EXPECT_FALSE(fs::exists(File()));
 
-    EXPECT_TRUE(lib.RenameGroup(0, u"Group 1"));  // duplicates are allowed
+    EXPECT_TRUE(lib.RenameGroup(0, u"Group 1").saved);  // duplicates are allowed
     EXPECT_TRUE(fs::exists(File()));
     EXPECT_EQ(Names(lib), (std::vector<std::u16string>{u"Group 1", u"Group 1"}));
 }
@@ -180,8 +180,8 @@ TEST_F(MacroLibraryTest, GroupEditsSaveOnlyWhenSomethingChanged) {
 TEST_F(MacroLibraryTest, GroupAtAndResetAndStepEdits) {
     kb::MacroLibrary lib;
     lib.Load(File());
-    lib.AddGroup();
-    lib.AddGroup();
+    ASSERT_TRUE(lib.AddGroup().saved);
+    ASSERT_TRUE(lib.AddGroup().saved);
     lib.group = 1;
     EXPECT_EQ(lib.GroupAt(-1), &lib.groups[1]);
     EXPECT_EQ(lib.GroupAt(0), &lib.groups[0]);
@@ -225,15 +225,23 @@ TEST_F(MacroLibraryTest, GroupAtAndResetAndStepEdits) {
 TEST_F(MacroLibraryTest, FailedSaveKeepsTheOldFileAndTheLibrary) {
     kb::MacroLibrary lib;
     lib.Load(File());
-    lib.AddGroup();
+    ASSERT_TRUE(lib.AddGroup().saved);
     const std::string before = Read();
     if (!kbtest::FullDisk::Supported()) {
         GTEST_SKIP() << "no file-size limits on this system";
     }
     const kbtest::FullDisk full;
-    lib.AddGroup();
+    // Each group operation says that it changed the library but could not write the file.
+    const kb::GroupChange added = lib.AddGroup();
+    EXPECT_TRUE(added.changed);
+    EXPECT_FALSE(added.saved);
+    EXPECT_NE(lib.LastError().find(File().string()), std::string::npos) << lib.LastError();
+    const kb::GroupChange renamed = lib.RenameGroup(1, u"renamed");
+    EXPECT_TRUE(renamed.changed && !renamed.saved);
+    const kb::GroupChange removed = lib.RemoveGroup(0);
+    EXPECT_TRUE(removed.changed && !removed.saved);
     EXPECT_FALSE(lib.Save());
-    EXPECT_EQ(Names(lib), (std::vector<std::u16string>{u"Group 0", u"Group 1"}));
+    EXPECT_EQ(Names(lib), (std::vector<std::u16string>{u"renamed"}));
     EXPECT_EQ(Read(), before);
 }
 

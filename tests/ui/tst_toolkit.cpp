@@ -31,6 +31,7 @@
 #include "kb/widgets/SCheckBoxEx.h"
 #include "kb/widgets/SEditEx.h"
 #include "kb/widgets/WidgetClasses.h"
+#include "ScriptedPrompt.h"
 
 using namespace kb::ui;
 
@@ -400,6 +401,25 @@ class ToolkitTest : public QObject {
         QCOMPARE(timeline.Count(), before);
     }
 
+    void timelineRunsOnlyWhileBusy() {
+        Timeline& timeline = Timeline::Shared();
+        timeline.SetTimerEnabled(true);
+        int ticks = 0;
+        const int handle = timeline.Register([&] { ++ticks; });
+        QVERIFY(timeline.IsTimerRunning());
+        timeline.SetBusy(handle, false);
+        QVERIFY(!timeline.IsTimerRunning());  // an idle window does not wake every 10 ms
+        timeline.Tick();                      // a tick still reaches idle handlers (tests step by hand)
+        QCOMPARE(ticks, 1);
+        timeline.SetBusy(handle, true);
+        QVERIFY(timeline.IsTimerRunning());
+        timeline.Unregister(handle);
+        QVERIFY(!timeline.IsTimerRunning());
+        timeline.SetBusy(handle, true);  // unknown handles change nothing
+        QVERIFY(!timeline.IsTimerRunning());
+        timeline.SetTimerEnabled(false);
+    }
+
     void menus() {
         QTemporaryDir dir;
         SetPackageFolder(dir.path());
@@ -436,7 +456,7 @@ class ToolkitTest : public QObject {
     }
 
     void scriptedPrompt() {
-        ScriptedPrompt prompt;
+        kbtest::ScriptedPrompt prompt;
         prompt.Push(PromptAnswer::Yes);
         IPrompt& asked = prompt;
         QCOMPARE(

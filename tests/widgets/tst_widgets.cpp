@@ -205,8 +205,16 @@ class WidgetsTest : public QObject {
                                                     << "4,6" << 5 << 0 << QPoint(25, 6);
         QTest::newRow("no icon skin") << ""
                                       << "4,6" << 5 << 2 << QPoint(9, 8);
-        QTest::newRow("blanks in iconPos") << "icon8"
-                                           << " 4 , 6" << 0 << 0 << QPoint(20, 6);
+        // Read as sscanf's "%d,%d": blanks before a number are skipped, but the comma must follow the
+        // first number at once.
+        QTest::newRow("blanks before the numbers") << "icon8"
+                                                   << " 4, 6" << 0 << 0 << QPoint(20, 6);
+        QTest::newRow("blank before the comma") << ""
+                                                << "4 ,6" << 0 << 0 << QPoint(4, 0);
+        QTest::newRow("unreadable x") << ""
+                                      << "a,5" << 0 << 0 << QPoint(0, 0);
+        QTest::newRow("trailing text") << ""
+                                       << "4,6px" << 0 << 0 << QPoint(4, 6);
         QTest::newRow("negative offsets") << ""
                                           << "-3,-1" << 0 << -2 << QPoint(-3, -3);
         QTest::newRow("unreadable iconPos") << ""
@@ -386,6 +394,37 @@ class WidgetsTest : public QObject {
         QVERIFY(img.ShownFrame().first != out);
     }
 
+    // The shared 10 ms timer runs only while an image animates: waiting for its autorun, holding its last
+    // frame under the pointer or resting, it leaves the window asleep.
+    void animIdleStopsTheTimer() {
+        kb::ui::Timeline& timeline = kb::ui::Timeline::Shared();
+        timeline.SetTimerEnabled(true);
+        {
+            SAnimImg img;
+            img.setAniIn(QStringLiteral("in10"));
+            img.setAniOut(QStringLiteral("out4"));
+            QVERIFY(!timeline.IsTimerRunning());
+            Enter(&img);
+            QVERIFY(timeline.IsTimerRunning());
+            Ticks(60);
+            QCOMPARE(img.Frame(), 9);
+            QVERIFY(!timeline.IsTimerRunning());  // holding the last frame under the pointer
+            Leave(&img);
+            QVERIFY(timeline.IsTimerRunning());
+            Ticks(30);
+            QCOMPARE(img.State(), int(SAnimImg::Idle));
+            QVERIFY(!timeline.IsTimerRunning());
+
+            img.setAutorun(1);  // waits its second on one timer, then plays on ticks
+            QVERIFY(!timeline.IsTimerRunning());
+            QTRY_VERIFY_WITH_TIMEOUT(timeline.IsTimerRunning(), 3000);
+            Ticks(1);
+            QCOMPARE(img.State(), int(SAnimImg::PlayingIn));
+        }
+        QVERIFY(!timeline.IsTimerRunning());
+        timeline.SetTimerEnabled(false);
+    }
+
     void animWithoutIn() {
         SAnimImg img;
         QCOMPARE(img.sizeHint(), QSize(0, 0));
@@ -455,6 +494,29 @@ class WidgetsTest : public QObject {
         QCOMPARE(tabs.HeaderIcon(0), std::make_pair(in, 0));
     }
 
+    void tabIdleStopsTheTimer() {
+        kb::ui::Timeline& timeline = kb::ui::Timeline::Shared();
+        timeline.SetTimerEnabled(true);
+        {
+            STabCtrl2 tabs;
+            auto* animated = new STabPage2;
+            animated->setAniIn(QStringLiteral("in6"));
+            animated->setAniOut(QStringLiteral("out6"));
+            tabs.addTab(animated, QStringLiteral("Macro"));
+            QVERIFY(!timeline.IsTimerRunning());
+            tabs.OnTabItemHover(0);
+            QVERIFY(timeline.IsTimerRunning());
+            Ticks(40);
+            QVERIFY(!timeline.IsTimerRunning());  // the last frame held under the pointer
+            tabs.OnTabItemLeave(0);
+            QVERIFY(timeline.IsTimerRunning());
+            Ticks(40);
+            QCOMPARE(animated->animState, int(STabPage2::None));
+            QVERIFY(!timeline.IsTimerRunning());
+        }
+        timeline.SetTimerEnabled(false);
+    }
+
     void tabBarReportsHover() {
         STabCtrl2 tabs;
         auto* first = new STabPage2;
@@ -487,6 +549,39 @@ class WidgetsTest : public QObject {
         Leave(bar);
         QCOMPARE(tabs.HoveredTab(), -1);
         QCOMPARE(first->animState, int(STabPage2::Out));
+    }
+
+    void tabHoverFollowsRemovedAndInsertedTabs() {
+        STabCtrl2 tabs;
+        QList<STabPage2*> pages;
+        for (const char* title : {"A", "B", "C"}) {
+            auto* page = new STabPage2;
+            page->setAniIn(QStringLiteral("in6"));
+            page->setAniOut(QStringLiteral("out6"));
+            tabs.addTab(page, QString::fromLatin1(title));
+            pages << page;
+        }
+        tabs.resize(300, 200);
+        tabs.show();
+        QTabBar* bar = tabs.tabBar();
+        const auto hover = [&](int index) {
+            SendMouse(bar, QEvent::MouseMove, bar->tabRect(index).center(), Qt::NoButton);
+        };
+
+        hover(2);
+        tabs.removeTab(0);  // the hovered page moves to index 1 and stays hovered
+        QCOMPARE(tabs.HoveredTab(), 1);
+        tabs.insertTab(0, pages[0], QStringLiteral("A"));
+        QCOMPARE(tabs.HoveredTab(), 2);
+
+        hover(0);
+        tabs.removeTab(0);  // the hovered tab itself goes: forgotten
+        QCOMPARE(tabs.HoveredTab(), -1);
+        pages[1]->animState = STabPage2::None;
+        hover(1);  // page C; page B, now at the old index 0, was never entered
+        QCOMPARE(pages[1]->animState, int(STabPage2::None));
+        QCOMPARE(pages[2]->animState, int(STabPage2::In));
+        delete pages[0];
     }
 
     // ---- CoordButtonImage
@@ -734,20 +829,25 @@ class WidgetsTest : public QObject {
     // ---- SShellNotifyIcon
 
     void trayTip_data() {
-        QTest::addColumn<int>("length");
+        QTest::addColumn<QString>("tip");
         QTest::addColumn<int>("kept");
-        QTest::newRow("126") << 126 << 126;
-        QTest::newRow("127") << 127 << 127;
-        QTest::newRow("128") << 128 << 127;
-        QTest::newRow("300") << 300 << 127;
+        const QString pair = QString::fromUtf8("\xF0\x9F\x8E\xB9");  // one character, two UTF-16 units
+        QTest::newRow("126") << QString(126, u'k') << 126;
+        QTest::newRow("127") << QString(127, u'k') << 127;
+        QTest::newRow("128") << QString(128, u'k') << 127;
+        QTest::newRow("300") << QString(300, u'k') << 127;
+        QTest::newRow("pair ending at 127") << QString(125, u'k') + pair + u'k' << 127;
+        QTest::newRow("pair across the cut") << QString(126, u'k') + pair << 126;
+        QTest::newRow("pair across the cut, more after") << QString(126, u'k') + pair + pair << 126;
     }
 
     void trayTip() {
-        QFETCH(int, length);
+        QFETCH(QString, tip);
         QFETCH(int, kept);
         SShellNotifyIcon tray;
-        tray.setTip(QString(length, u'k'));
-        QCOMPARE(tray.tip().size(), kept);
+        tray.setTip(tip);
+        QCOMPARE(tray.tip(), tip.left(kept));
+        QVERIFY(!tray.tip().back().isHighSurrogate());
         tray.setTip(QString());  // an empty tip is ignored
         QCOMPARE(tray.tip().size(), kept);
     }

@@ -142,6 +142,56 @@ uint32_t StrToULong32(std::u16string_view text, int base, std::size_t* consumed)
 std::optional<int32_t> ScanDecimalInt(std::string_view text) { return ScanInt(text); }
 std::optional<int32_t> ScanDecimalInt(std::u16string_view text) { return ScanInt(text); }
 
+int32_t DecimalOrHexToLong32(std::u16string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && IsCBlank(text[i])) {
+        ++i;
+    }
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+        ++i;
+    }
+    const bool hex = i + 1 < text.size() && text[i] == u'0' && (text[i + 1] == u'x' || text[i + 1] == u'X');
+    return StrToLong32(text, hex ? 16 : 10);
+}
+
 std::string FormatDecimal(int64_t value) { return std::to_string(value); }
+
+std::optional<int64_t> ParseWholeInteger(std::string_view text, int base) {
+    if (base != 0 && base != 10 && base != 16) {
+        return std::nullopt;
+    }
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    if (base != 10 && text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text.remove_prefix(2);
+        base = 16;
+    } else if (base == 0) {
+        base = 10;
+    }
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    // The magnitude of INT64_MIN is one more than INT64_MAX.
+    const uint64_t limit = static_cast<uint64_t>(std::numeric_limits<int64_t>::max()) + (negative ? 1u : 0u);
+    uint64_t magnitude = 0;
+    for (const char c : text) {
+        const int d = DigitValue(c);
+        if (d >= base) {
+            return std::nullopt;
+        }
+        const auto b = static_cast<uint64_t>(base);
+        if (magnitude > (limit - static_cast<uint64_t>(d)) / b) {
+            return std::nullopt;
+        }
+        magnitude = magnitude * b + static_cast<uint64_t>(d);
+    }
+    if (negative) {
+        return magnitude == limit ? std::numeric_limits<int64_t>::min() : -static_cast<int64_t>(magnitude);
+    }
+    return static_cast<int64_t>(magnitude);
+}
 
 }  // namespace kb

@@ -2,7 +2,7 @@
 
 #include <pugixml.hpp>
 
-#include <string>
+#include <string_view>
 
 #include "kb/common/NumberText.h"
 #include "kb/common/XmlFile.h"
@@ -24,7 +24,7 @@ LedEffectConfig& LedEffectConfig::Instance() {
     return *instance;
 }
 
-LedEffectConfig::LedEffectConfig() {
+LedEffectConfig::LedEffectConfig() : EffectSettings(kFactorySel) {
     SetFactoryValues();
 }
 
@@ -33,78 +33,29 @@ void LedEffectConfig::SetFactoryValues() {
     sel_ = kFactorySel;
 }
 
-bool LedEffectConfig::Load(const std::filesystem::path& path) {
-    if (path.empty()) {
-        return false;
+void LedEffectConfig::ReadRecord(std::size_t k, const pugi::xml_node& node) {
+    LedEffectItem& item = items_[k];
+    item.speed = ByteAttribute(node, "speed", 0);
+    if (item.speed > 2) {
+        item.speed = 1;
     }
-    path_ = path;
-    pugi::xml_document doc;
-    if (!LoadXmlFile(doc, path_, pugi::encoding_utf8)) {
-        SetFactoryValues();
-        Save();
-        return false;
+    item.brightness = ByteAttribute(node, "brightness", 0);
+    if (item.brightness > 5) {
+        item.brightness = 5;
     }
-    const pugi::xml_node root = doc.child("effect");
-    const int32_t sel = StrToLong32(std::string_view(root.attribute("sel").value()), 10);
-    sel_ = static_cast<uint32_t>(sel) > static_cast<uint32_t>(kFactorySel) ? 0 : sel;
-
-    std::size_t k = 0;
-    for (const pugi::xml_node& child : root.children()) {
-        if (k == items_.size()) {
-            break;
-        }
-        LedEffectItem& item = items_[k++];
-        item.speed = ByteAttribute(child, "speed", 0);
-        if (item.speed > 2) {
-            item.speed = 1;
-        }
-        item.brightness = ByteAttribute(child, "brightness", 0);
-        if (item.brightness > 5) {
-            item.brightness = 5;
-        }
-        item.deriction = ByteAttribute(child, "deriction", 0);
-        if (item.deriction > 1) {
-            item.deriction = 0;
-        }
-        item.selection = ByteAttribute(child, "selection", 1);
+    item.deriction = ByteAttribute(node, "deriction", 0);
+    if (item.deriction > 1) {
+        item.deriction = 0;
     }
-    return true;
+    item.selection = ByteAttribute(node, "selection", 1);
 }
 
-bool LedEffectConfig::Save() {
-    if (path_.empty()) {
-        return false;
-    }
-    pugi::xml_document doc;
-    pugi::xml_node root = doc.append_child("effect");
-    AppendDecimalAttribute(root, "sel", sel_);
-    for (const LedEffectItem& item : items_) {
-        pugi::xml_node node = root.append_child("item");
-        AppendDecimalAttribute(node, "speed", item.speed);
-        AppendDecimalAttribute(node, "brightness", item.brightness);
-        AppendDecimalAttribute(node, "deriction", item.deriction);
-        AppendDecimalAttribute(node, "selection", item.selection);
-    }
-    return SaveXmlFile(doc, path_).ok;
-}
-
-void LedEffectConfig::Reset() {
-    SetFactoryValues();
-    Save();
-}
-
-LedEffectItem* LedEffectConfig::GetItem(int index) {
-    const int n = index == -1 ? sel_ : index;
-    return n >= 0 && n < kItemCount ? &items_[static_cast<std::size_t>(n)] : nullptr;
-}
-
-const LedEffectItem* LedEffectConfig::GetItem(int index) const {
-    return const_cast<LedEffectConfig*>(this)->GetItem(index);
-}
-
-void LedEffectConfig::SetSel(int sel) {
-    sel_ = sel;
-    Save();
+void LedEffectConfig::WriteRecord(std::size_t k, pugi::xml_node& node) const {
+    const LedEffectItem& item = items_[k];
+    AppendDecimalAttribute(node, "speed", item.speed);
+    AppendDecimalAttribute(node, "brightness", item.brightness);
+    AppendDecimalAttribute(node, "deriction", item.deriction);
+    AppendDecimalAttribute(node, "selection", item.selection);
 }
 
 }  // namespace kb

@@ -104,6 +104,7 @@ bool MacroLibrary::Load(const std::filesystem::path& path) {
 
 bool MacroLibrary::Save() {
     if (path_.empty()) {
+        lastError_ = "no macro file: nothing was loaded";
         return false;
     }
     pugi::xml_document doc;
@@ -130,7 +131,9 @@ bool MacroLibrary::Save() {
             SetText(item, "name", step.name);
         }
     }
-    return SaveXmlFile(doc, path_, pugi::format_indent).ok;
+    const FileWriteResult written = SaveXmlFile(doc, path_, pugi::format_indent);
+    lastError_ = written.error;
+    return written.ok;
 }
 
 void MacroLibrary::Reset() {
@@ -159,7 +162,7 @@ const MacroGroup* MacroLibrary::GroupAt(int32_t index) const {
     return const_cast<MacroLibrary*>(this)->GroupAt(index);
 }
 
-void MacroLibrary::AddGroup() {
+GroupChange MacroLibrary::AddGroup() {
     // The group count is tried first; renamed or removed groups may make it taken, then the next one.
     const auto taken = [this](const std::u16string& name) {
         return std::any_of(groups.begin(), groups.end(), [&](const MacroGroup& g) { return g.name == name; });
@@ -170,25 +173,23 @@ void MacroLibrary::AddGroup() {
         name = Utf8ToUtf16("Group " + FormatDecimal(++n));
     }
     groups.push_back(MacroGroup{std::move(name), {}});
-    Save();
+    return SaveChange();
 }
 
-bool MacroLibrary::RemoveGroup(uint32_t index) {
+GroupChange MacroLibrary::RemoveGroup(uint32_t index) {
     if (index >= groups.size()) {
-        return false;
+        return {};
     }
     groups.erase(groups.begin() + static_cast<std::ptrdiff_t>(index));
-    Save();
-    return true;
+    return SaveChange();
 }
 
-bool MacroLibrary::RenameGroup(uint32_t index, const std::u16string& name) {
+GroupChange MacroLibrary::RenameGroup(uint32_t index, const std::u16string& name) {
     if (index >= groups.size() || groups[index].name == name) {
-        return false;
+        return {};
     }
     groups[index].name = name;
-    Save();
-    return true;
+    return SaveChange();
 }
 
 }  // namespace kb

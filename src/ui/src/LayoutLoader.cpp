@@ -1,9 +1,11 @@
 #include "kb/ui/LayoutLoader.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QWidget>
 
+#include "LooseProperties.h"
 #include "kb/ui/NamedIds.h"
 #include "kb/ui/Package.h"
 
@@ -39,7 +41,12 @@ QWidget* LayoutLoader::LoadFile(const QString& path, QWidget* parent) {
 }
 
 QWidget* LayoutLoader::LoadDevice(QIODevice* device, QWidget* parent) {
-    QWidget* root = load(device, parent);
+    // Read once, parsed twice: by Qt's loader and by the pass that applies the layout rules it lacks.
+    QByteArray ui = device->readAll();
+    QBuffer buffer(&ui);
+    buffer.open(QIODevice::ReadOnly);
+    QWidget* root = load(&buffer, parent);
+    ApplyLooseProperties(root, ui);
     AssignIds(root);
     return root;
 }

@@ -24,6 +24,19 @@ int Timeline::Register(std::function<void()> handler) {
 
 void Timeline::Unregister(int handle) {
     handlers_.erase(handle);
+    idle_.erase(handle);
+    UpdateTimer();
+}
+
+void Timeline::SetBusy(int handle, bool busy) {
+    if (handlers_.count(handle) == 0) {
+        return;
+    }
+    if (busy) {
+        idle_.erase(handle);
+    } else {
+        idle_.insert(handle);
+    }
     UpdateTimer();
 }
 
@@ -49,7 +62,7 @@ void Timeline::Tick() {
 }
 
 void Timeline::UpdateTimer() {
-    const bool run = timerEnabled_ && !handlers_.empty();
+    const bool run = timerEnabled_ && handlers_.size() > idle_.size();
     if (run && !timer_.isActive()) {
         timer_.start();
     } else if (!run && timer_.isActive()) {

@@ -2,7 +2,8 @@
 
 #include <QAbstractButton>
 #include <QPainter>
-#include <QStringList>
+#include <string>
+#include <string_view>
 
 #include "kb/common/NumberText.h"
 #include "kb/ui/Skin.h"
@@ -10,10 +11,16 @@
 namespace kb::widgets {
 
 QPoint ExButtonLook::ParseIconPos(const QString& text) {
-    const QStringList parts = text.split(u',');
-    const int x = parts.size() > 0 ? kb::ScanDecimalInt(parts[0].toStdU16String()).value_or(0) : 0;
-    const int y = parts.size() > 1 ? kb::ScanDecimalInt(parts[1].toStdU16String()).value_or(0) : 0;
-    return {x, y};
+    // As sscanf(text, "%d,%d"): the comma must follow the first number at once, and a number that does
+    // not read leaves its coordinate (and the one after it) at 0.
+    const std::u16string chars = text.toStdU16String();
+    const std::u16string_view view(chars);
+    std::size_t used = 0;
+    const int x = kb::StrToLong32(view, 10, &used);
+    if (used == 0 || used >= view.size() || view[used] != u',') {
+        return {x, 0};
+    }
+    return {x, kb::StrToLong32(view.substr(used + 1), 10)};
 }
 
 QRect ExButtonLook::TextRect(const QRect& client) const {

@@ -7,6 +7,36 @@
 
 SAnimImg::SAnimImg(QWidget* parent) : QWidget(parent) {
     tickHandle_ = kb::ui::Timeline::Shared().Register([this] { OnTick(); });
+    autorunWait_.setSingleShot(true);
+    connect(&autorunWait_, &QTimer::timeout, this, [this] {
+        if (state_ == Idle && autorunPending_) {
+            autorunElapsed_ = autorunCountdown_;  // due: the next tick starts the animation
+            kb::ui::Timeline::Shared().SetBusy(tickHandle_, true);
+        }
+    });
+    UpdateBusy();
+}
+
+void SAnimImg::UpdateBusy() {
+    kb::ui::Timeline& timeline = kb::ui::Timeline::Shared();
+    bool animating = false;
+    if (state_ == PlayingIn && aniIn_) {
+        // The last frame held while the pointer stays (or without an out-animation) needs no ticks.
+        const bool holding = frame_ >= aniIn_->LastFrame() && autorun_ < 0 && (hoverCount_ > 0 || !aniOut_);
+        animating = !holding;
+    } else if (state_ == PlayingOut) {
+        animating = aniOut_ != nullptr;
+    }
+    const bool waiting = state_ == Idle && autorunPending_;
+    if (waiting && timeline.IsTimerEnabled() && autorunElapsed_ < autorunCountdown_) {
+        if (!autorunWait_.isActive()) {
+            autorunWait_.start(autorunCountdown_ - autorunElapsed_);
+        }
+        timeline.SetBusy(tickHandle_, false);
+        return;
+    }
+    autorunWait_.stop();
+    timeline.SetBusy(tickHandle_, animating || waiting);
 }
 
 SAnimImg::~SAnimImg() {
@@ -19,6 +49,8 @@ void SAnimImg::setAutorun(int seconds) {
     // Seconds large enough to overflow the millisecond count mean "not in this session".
     autorunCountdown_ = seconds >= 0 ? (seconds > 2'000'000 ? 2'000'000'000 : seconds * 1000) : 0;
     autorunElapsed_ = 0;
+    autorunWait_.stop();
+    UpdateBusy();
 }
 
 void SAnimImg::setAniIn(const QString& name) {
@@ -26,12 +58,14 @@ void SAnimImg::setAniIn(const QString& name) {
     aniIn_ = kb::ui::SkinPool::Shared().Find(name);
     updateGeometry();
     update();
+    UpdateBusy();
 }
 
 void SAnimImg::setAniOut(const QString& name) {
     aniOutName_ = name;
     aniOut_ = kb::ui::SkinPool::Shared().Find(name);
     update();
+    UpdateBusy();
 }
 
 void SAnimImg::PointerEntered() {
@@ -41,10 +75,12 @@ void SAnimImg::PointerEntered() {
     frameTime_ = 0;
     autorunElapsed_ = 0;
     update();
+    UpdateBusy();
 }
 
 void SAnimImg::PointerLeft() {
     --hoverCount_;
+    UpdateBusy();
 }
 
 void SAnimImg::OnTick() {
@@ -64,6 +100,7 @@ void SAnimImg::OnTick() {
             state_ = PlayingIn;
         }
     }
+    UpdateBusy();
 }
 
 void SAnimImg::Advance() {

@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <algorithm>
 
 #include "kb/ui/Skin.h"
 
@@ -47,8 +48,13 @@ void SShellNotifyIcon::setTip(const QString& text) {
     if (text.isEmpty()) {
         return;
     }
-    // The shell's tip field holds 127 characters; a longer tip is cut rather than refused.
-    tip_ = text.left(kMaxTipLength);
+    // The shell's tip field holds 127 UTF-16 units; a longer tip is cut rather than refused, before a
+    // surrogate pair that would not fit whole.
+    qsizetype length = std::min<qsizetype>(text.size(), kMaxTipLength);
+    if (length < text.size() && text.at(length - 1).isHighSurrogate()) {
+        --length;
+    }
+    tip_ = text.left(length);
     tray_->setToolTip(tip_);
 }
 

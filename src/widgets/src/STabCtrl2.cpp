@@ -89,6 +89,21 @@ STabBar2* BarOf(const STabCtrl2* control) {
 STabCtrl2::STabCtrl2(QWidget* parent) : QTabWidget(parent) {
     setTabBar(new STabBar2(this));
     tickHandle_ = kb::ui::Timeline::Shared().Register([this] { OnTick(); });
+    UpdateBusy();
+}
+
+void STabCtrl2::UpdateBusy() {
+    bool busy = false;
+    for (int i = 0; i < count() && !busy; ++i) {
+        const STabPage2* page = Page(i);
+        if (page == nullptr || page->animState == STabPage2::None) {
+            continue;
+        }
+        // An in-animation that reached its last frame only holds it while the pointer stays.
+        const kb::ui::Skin* in = page->AniInSkin();
+        busy = page->animState == STabPage2::Out || in == nullptr || page->animFrame < in->LastFrame();
+    }
+    kb::ui::Timeline::Shared().SetBusy(tickHandle_, busy);
 }
 
 STabCtrl2::~STabCtrl2() {
@@ -171,6 +186,22 @@ void STabCtrl2::SetHoveredTab(int index) {
     }
 }
 
+void STabCtrl2::tabInserted(int index) {
+    if (hoveredTab_ >= 0 && index <= hoveredTab_) {
+        ++hoveredTab_;
+    }
+    QTabWidget::tabInserted(index);
+}
+
+void STabCtrl2::tabRemoved(int index) {
+    if (index == hoveredTab_) {
+        hoveredTab_ = -1;
+    } else if (index < hoveredTab_) {
+        --hoveredTab_;
+    }
+    QTabWidget::tabRemoved(index);
+}
+
 void STabCtrl2::OnTabItemHover(int index) {
     if (STabPage2* page = Page(index)) {
         page->animState = STabPage2::In;
@@ -178,6 +209,7 @@ void STabCtrl2::OnTabItemHover(int index) {
         page->countdown = kFrameIntervalMs;
     }
     UpdateHeader(index);
+    UpdateBusy();
 }
 
 void STabCtrl2::OnTabItemLeave(int index) {
@@ -187,6 +219,7 @@ void STabCtrl2::OnTabItemLeave(int index) {
         page->countdown = kFrameIntervalMs;
     }
     UpdateHeader(index);
+    UpdateBusy();
 }
 
 void STabCtrl2::OnTick() {
@@ -216,6 +249,7 @@ void STabCtrl2::OnTick() {
         page->countdown = kFrameIntervalMs;
         UpdateHeader(i);
     }
+    UpdateBusy();
 }
 
 int STabCtrl2::HeaderState(int index) const {

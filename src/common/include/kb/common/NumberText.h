@@ -27,6 +27,16 @@ uint32_t StrToULong32(std::u16string_view text, int base, std::size_t* consumed 
 std::optional<int32_t> ScanDecimalInt(std::string_view text);
 std::optional<int32_t> ScanDecimalInt(std::u16string_view text);
 
+// An integer attribute of a window layout: hexadecimal when a "0x"/"0X" prefix follows the optional
+// blanks and sign, decimal otherwise (a leading 0 is not octal); partial text and clamping as StrToLong32.
+int32_t DecimalOrHexToLong32(std::u16string_view text);
+
+// A whole number typed by a user (command lines, scripts), where a typo must not pass as a value: an
+// optional sign, then digits of `base` (0, 10 or 16) and nothing else (no blanks). Base 16 allows a "0x"/"0X"
+// prefix; base 0 reads "0x"-prefixed text as hexadecimal and everything else as decimal (a leading 0 is not
+// octal). nullopt for anything else and for values outside the 64-bit range.
+std::optional<int64_t> ParseWholeInteger(std::string_view text, int base = 0);
+
 // Decimal text of a number, as "%d" / "%u" print it.
 std::string FormatDecimal(int64_t value);
 

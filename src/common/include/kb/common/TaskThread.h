@@ -6,7 +6,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -45,7 +44,9 @@ class TaskThread {
     static constexpr std::chrono::milliseconds kPostDelay{2000};
 
     explicit TaskThread(std::shared_ptr<TaskClock> clock = std::make_shared<SteadyTaskClock>());
-    // Stops and waits for the thread, then drops the tasks still queued.
+    // Stops and waits for the thread, then drops the tasks still queued. A task may destroy its own
+    // TaskThread: the thread cannot wait for itself then, but it shares the queue and the clock with the
+    // object rather than using the object, so it ends on its own without touching freed memory.
     ~TaskThread();
 
     TaskThread(const TaskThread&) = delete;
@@ -69,21 +70,12 @@ class TaskThread {
     std::size_t PendingCount() const;
 
   private:
-    struct Task {
-        std::chrono::milliseconds delay;
-        Operation operation;
-        int argument;
-    };
+    struct State;  // everything the thread uses; owned by the object and its thread together
 
-    void Loop(uint64_t token);
+    static void Loop(std::shared_ptr<State> state, uint64_t token);
 
-    std::shared_ptr<TaskClock> clock_;
-    mutable std::mutex mutex_;      // guards everything below
-    std::condition_variable wake_;  // posted task or stop request
-    uint64_t runToken_ = 0;         // identity of the running thread; 0 asks it to end
-    uint64_t lastToken_ = 0;
+    std::shared_ptr<State> state_;
     std::thread thread_;
-    std::deque<Task> tasks_;
 };
 
 }  // namespace kb

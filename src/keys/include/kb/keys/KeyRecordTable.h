@@ -95,17 +95,17 @@ class KeyRecordTable {
 
     // Rewrites the whole file at the remembered path atomically. On failure the old file and the table
     // stay as they were. Refuses (without writing) if a record in the table would not fit.
-    bool SaveRecords();
+    [[nodiscard]] bool SaveRecords();
 
     // Replaces the first record with the same key code in place (file not written) or appends the record
     // and writes the file. A record that would not read back the same is refused and nothing changes.
-    SetRecordResult SetRecord(const KeyRecord& record);
+    [[nodiscard]] SetRecordResult SetRecord(const KeyRecord& record);
 
     // Erases the first record with this key code; does not write the file.
     bool RemoveRecord(uint32_t code);
 
     // Erases every record, then writes the file; returns the save's result.
-    bool ClearRecords();
+    [[nodiscard]] bool ClearRecords();
 
     // Appends one step to a record's steps.
     static void AddStep(KeyRecord& record, uint32_t code, int32_t state, int32_t delay, std::u16string name);

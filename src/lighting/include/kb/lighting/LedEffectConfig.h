@@ -1,9 +1,9 @@
 // Settings of the keyboard's main lighting ("ledeffect.xml"): one record per effect and the chosen effect.
 #pragma once
 
-#include <array>
 #include <cstdint>
-#include <filesystem>
+
+#include "kb/lighting/EffectSettings.h"
 
 namespace kb {
 
@@ -17,9 +17,10 @@ struct LedEffectItem {
     friend bool operator==(const LedEffectItem&, const LedEffectItem&) = default;
 };
 
-class LedEffectConfig {
+// Loading corrects a speed above 2 to 1, a brightness above 5 to 5 and a deriction above 1 to 0; a
+// missing "selection" reads as 1. The factory state is every record {5, 0, 0, 0} with selection 20.
+class LedEffectConfig : public EffectSettings<LedEffectItem, 20> {
   public:
-    static constexpr int kItemCount = 20;
     static constexpr int kFactorySel = 20;  // a selection without a record
 
     // The process-wide instance; created with the factory values on first use and never destroyed.
@@ -27,34 +28,10 @@ class LedEffectConfig {
 
     LedEffectConfig();
 
-    // Remembers the path and reads the file. An empty path returns false and changes nothing. A missing
-    // or malformed file gives the factory values, which are written to the file at once; false then.
-    // Out-of-range values are corrected silently.
-    bool Load(const std::filesystem::path& path);
-    // Writes the whole state to the remembered path, replacing the file atomically. On failure the old
-    // file and the in-memory state stay as they were.
-    bool Save();
-    // Factory values, then Save.
-    void Reset();
-
-    // Record of effect 0..19; -1 stands for the chosen effect. Nothing (nullptr) otherwise. A caller that
-    // changes a record calls Save.
-    LedEffectItem* GetItem(int index);
-    const LedEffectItem* GetItem(int index) const;
-
-    int GetSel() const { return sel_; }
-    // Stores the chosen effect (-1 for no selection), then Save.
-    void SetSel(int sel);
-
-    const std::filesystem::path& Path() const { return path_; }
-    const std::array<LedEffectItem, kItemCount>& Items() const { return items_; }
-
   private:
-    void SetFactoryValues();
-
-    std::filesystem::path path_;
-    std::array<LedEffectItem, kItemCount> items_{};
-    int sel_ = kFactorySel;
+    void SetFactoryValues() override;
+    void ReadRecord(std::size_t k, const pugi::xml_node& node) override;
+    void WriteRecord(std::size_t k, pugi::xml_node& node) const override;
 };
 
 }  // namespace kb

@@ -1,9 +1,9 @@
 // Settings of the keyboard's side light ("sidemodel.xml"): one level per side mode and the chosen mode.
 #pragma once
 
-#include <array>
 #include <cstdint>
-#include <filesystem>
+
+#include "kb/lighting/EffectSettings.h"
 
 namespace kb {
 
@@ -14,9 +14,10 @@ struct SideLightItem {
     friend bool operator==(const SideLightItem&, const SideLightItem&) = default;
 };
 
-class SideLightConfig {
+// Loading keeps the low four bits of a level and reads 8 to 15 as 0. The factory state is level 4 for
+// modes 0 to 2, 7 for the others, selection 0.
+class SideLightConfig : public EffectSettings<SideLightItem, 12> {
   public:
-    static constexpr int kItemCount = 12;
     static constexpr int kMaxSel = 12;  // 12 is accepted but has no record
 
     // The process-wide instance; created with the factory values on first use and never destroyed.
@@ -24,31 +25,10 @@ class SideLightConfig {
 
     SideLightConfig();
 
-    // As LedEffectConfig::Load: empty path -> false, nothing changed; missing or malformed file -> factory
-    // values written at once, false; out-of-range values corrected silently.
-    bool Load(const std::filesystem::path& path);
-    // Atomic replacement of the file; on failure the old file and the in-memory state stay as they were.
-    bool Save();
-    // Factory values, then Save.
-    void Reset();
-
-    // Record of mode 0..11; -1 stands for the chosen mode. Nothing (nullptr) otherwise.
-    SideLightItem* GetItem(int index);
-    const SideLightItem* GetItem(int index) const;
-
-    int GetSel() const { return sel_; }
-    // Stores the chosen mode (-1 for no selection), then Save.
-    void SetSel(int sel);
-
-    const std::filesystem::path& Path() const { return path_; }
-    const std::array<SideLightItem, kItemCount>& Items() const { return items_; }
-
   private:
-    void SetFactoryValues();
-
-    std::filesystem::path path_;
-    std::array<SideLightItem, kItemCount> items_{};
-    int sel_ = 0;
+    void SetFactoryValues() override;
+    void ReadRecord(std::size_t k, const pugi::xml_node& node) override;
+    void WriteRecord(std::size_t k, pugi::xml_node& node) const override;
 };
 
 }  // namespace kb

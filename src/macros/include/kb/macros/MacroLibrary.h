@@ -25,6 +25,15 @@ class MacroGroup {
     friend bool operator==(const MacroGroup&, const MacroGroup&) = default;
 };
 
+// What a group operation did. The change stays in memory whether or not the file was written
+// (LastError() says why it was not); `changed` alone is what the operation's boolean test gives.
+struct GroupChange {
+    bool changed = false;
+    bool saved = false;
+
+    explicit operator bool() const { return changed; }
+};
+
 class MacroLibrary {
   public:
     // The process-wide instance; created with the initial values on first use and never destroyed.
@@ -48,8 +57,8 @@ class MacroLibrary {
     // and changes nothing. A missing or malformed file returns false and keeps everything in memory.
     bool Load(const std::filesystem::path& path);
     // Writes the whole library to the remembered path, replacing the file atomically. On failure the old
-    // file and the in-memory state stay as they were.
-    bool Save();
+    // file and the in-memory state stay as they were, and LastError() says why.
+    [[nodiscard]] bool Save();
     // Initial values and no groups; the path stays and nothing is saved.
     void Reset();
 
@@ -58,17 +67,22 @@ class MacroLibrary {
     const MacroGroup* GroupAt(int32_t index) const;
 
     // Appends an empty group named "Group N" (the first free N from the group count up), then Save.
-    void AddGroup();
-    // Erases the group and saves; false (and no save) when there is no such group.
-    bool RemoveGroup(uint32_t index);
-    // Stores a different name and saves; false (and no save) when there is no such group or the name
+    [[nodiscard]] GroupChange AddGroup();
+    // Erases the group and saves; unchanged (and no save) when there is no such group.
+    [[nodiscard]] GroupChange RemoveGroup(uint32_t index);
+    // Stores a different name and saves; unchanged (and no save) when there is no such group or the name
     // is the same.
-    bool RenameGroup(uint32_t index, const std::u16string& name);
+    [[nodiscard]] GroupChange RenameGroup(uint32_t index, const std::u16string& name);
 
     const std::filesystem::path& Path() const { return path_; }
+    // Why the last save failed; empty after a save that succeeded.
+    const std::string& LastError() const { return lastError_; }
 
   private:
+    GroupChange SaveChange() { return GroupChange{true, Save()}; }
+
     std::filesystem::path path_;
+    std::string lastError_;
 };
 
 }  // namespace kb

@@ -20,7 +20,7 @@ struct ExButtonLook {
 
     bool DrawsItself() const { return !skin.isEmpty() || !iconSkin.isEmpty(); }
 
-    // "x,y" with decimal integers; anything unreadable leaves 0.
+    // "x,y" read as sscanf's "%d,%d": "4 ,6" gives 4,0 and "a,5" gives 0,0.
     static QPoint ParseIconPos(const QString& text);
 
     QRect TextRect(const QRect& client) const;

@@ -2,6 +2,7 @@
 // its "ani_out" frames after the pointer has left.
 #pragma once
 
+#include <QTimer>
 #include <QWidget>
 #include <memory>
 #include <utility>
@@ -54,6 +55,8 @@ class SAnimImg : public QWidget {
 
   private:
     void Advance();
+    // Tells the timeline whether this image needs its ticks now.
+    void UpdateBusy();
 
     QString aniInName_;
     QString aniOutName_;
@@ -69,4 +72,5 @@ class SAnimImg : public QWidget {
     int autorunCountdown_ = 0;
     int autorunElapsed_ = 0;
     int tickHandle_ = 0;
+    QTimer autorunWait_;  // waits out the autorun delay without ticks while nothing else animates
 };

@@ -3,9 +3,9 @@
 
 #include <QRadioButton>
 
-#include "kb/widgets/ExButtonLook.h"
+#include "kb/widgets/ExButton.h"
 
-class SRadioBoxEx : public QRadioButton {
+class SRadioBoxEx : public kb::widgets::ExButton<QRadioButton> {
     Q_OBJECT
     Q_PROPERTY(QString skin READ skin WRITE setSkin)
     Q_PROPERTY(QString focusSkin READ focusSkin WRITE setFocusSkin)
@@ -18,20 +18,7 @@ class SRadioBoxEx : public QRadioButton {
   public:
     static constexpr const char16_t* kElementName = u"radioex";
 
-    explicit SRadioBoxEx(QWidget* parent = nullptr);
-
-    QString skin() const { return look_.skin; }
-    void setSkin(const QString& name);
-    QString focusSkin() const { return look_.focusSkin; }
-    void setFocusSkin(const QString& name) { look_.focusSkin = name; }
-    QString iconSkin() const { return look_.iconSkin; }
-    void setIconSkin(const QString& name);
-    QString iconPos() const;
-    void setIconPos(const QString& text);
-    int textX() const { return look_.textX; }
-    void setTextX(int x);
-    int textY() const { return look_.textY; }
-    void setTextY(int y);
+    explicit SRadioBoxEx(QWidget* parent = nullptr) : ExButton(parent) {}
 
     // Kept for layouts; the drawing places the icon by iconPos only.
     QString iconAlign() const { return iconAlign_; }
@@ -39,22 +26,7 @@ class SRadioBoxEx : public QRadioButton {
     QString iconValign() const { return iconValign_; }
     void setIconValign(const QString& value) { iconValign_ = value; }
 
-    QRect TextRect() const { return look_.TextRect(rect()); }
-    int SkinFrame() const;
-    int IconState() const;
-    bool IsHovered() const { return hovered_; }
-
-    QSize sizeHint() const override;
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
-    bool hitButton(const QPoint& pos) const override;
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
-
   private:
-    kb::widgets::ExButtonLook look_;
-    bool hovered_ = false;
     QString iconAlign_;
     QString iconValign_;
 };

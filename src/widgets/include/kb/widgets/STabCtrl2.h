@@ -72,12 +72,17 @@ class STabCtrl2 : public QTabWidget {
 
   protected:
     void changeEvent(QEvent* event) override;
+    // The hovered index follows its tab; a removed hovered tab is forgotten (no "ani_out" for it).
+    void tabInserted(int index) override;
+    void tabRemoved(int index) override;
 
   private:
     friend class STabBar2;
     STabPage2* Page(int index) const;
     void UpdateHeader(int index);
     void SetHoveredTab(int index);
+    // Tells the timeline whether a header animation needs its ticks now.
+    void UpdateBusy();
 
     QString headBgName_, tabSkinName_, iconSkinName_;
     std::shared_ptr<const kb::ui::Skin> headBg_, tabSkin_, iconSkin_;

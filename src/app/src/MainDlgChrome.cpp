@@ -1,0 +1,142 @@
+// Window chrome: title-bar buttons, the more-menu, the tray icon, the language switch and the window's
+// own events (close, language change, moving by the title bar).
+#include <QAction>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QWindow>
+
+#include "kb/app/Language.h"
+#include "kb/app/MainDlg.h"
+#include "kb/lighting/SideLightConfig.h"
+#include "kb/ui/Lookup.h"
+#include "kb/ui/MenuLoader.h"
+#include "kb/ui/Skin.h"
+#include "kb/widgets/SShellNotifyIcon.h"
+
+namespace kb::app {
+namespace {
+
+constexpr int kCommandFirmwareCheck = 1;
+constexpr int kCommandShowWindow = 2;
+constexpr int kCommandExit = 6;
+constexpr int kMoreButtonId = 65537;
+
+}  // namespace
+
+void CMainDlg::SetUpChrome() {
+    // The layout draws its own title bar with its own buttons.
+    window_->setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    const QPixmap logo = kb::ui::ResolveImage(QStringLiteral("ICON_LOGO"));
+    if (!logo.isNull()) {
+        window_->setWindowIcon(QIcon(logo));
+    }
+    window_->installEventFilter(this);
+    if (QWidget* titleBar = kb::ui::FindByName(window_, u"title_bar")) {
+        titleBar->installEventFilter(this);
+    }
+    tray_ = kb::ui::FindByName<SShellNotifyIcon>(window_, u"tray_icon", u"shellnotifyicon");
+    if (tray_ != nullptr) {
+        QObject::connect(tray_, &SShellNotifyIcon::command, this, [this](int id) { OnCommand(id); });
+        tray_->Install();
+    }
+}
+
+void CMainDlg::OnCommand(int command) {
+    switch (command) {
+        case kCommandFirmwareCheck:
+            OnFirmwareCheck();
+            break;
+        case kCommandShowWindow:
+            ShowAndRaise();
+            break;
+        case kCommandExit:
+            // Posted, like a close message: the menu that sent it finishes first.
+            QMetaObject::invokeMethod(
+                this, [this] { DestroyWindow(); }, Qt::QueuedConnection);
+            break;
+        default:
+            break;
+    }
+}
+
+void CMainDlg::HideWindow() {
+    if (window_ == nullptr) {
+        return;
+    }
+    if (tray_ != nullptr && SShellNotifyIcon::IsAvailable()) {
+        window_->hide();
+    } else {
+        window_->showMinimized();  // no tray to come back from
+    }
+}
+
+void CMainDlg::ShowAndRaise() {
+    if (window_ == nullptr || destroyed_) {
+        return;
+    }
+    if (window_->isMinimized()) {
+        window_->showNormal();
+    }
+    if (!window_->isVisible()) {
+        window_->show();
+    }
+    window_->raise();
+    window_->activateWindow();
+}
+
+void CMainDlg::OpenMoreMenu() {
+    auto* button = kb::ui::FindById(window_, kMoreButtonId, u"imgbtn");
+    if (button == nullptr) {
+        return;
+    }
+    moreMenu_ = kb::ui::LoadMenu(QStringLiteral("menu_more"), window_);
+    if (!moreMenu_) {
+        return;
+    }
+    QObject::connect(moreMenu_.get(), &QMenu::triggered, this,
+                     [this](QAction* action) { OnCommand(kb::ui::CommandOf(action)); });
+    moreMenu_->popup(button->mapToGlobal(button->rect().bottomLeft()));
+}
+
+void CMainDlg::SwitchLanguage(int argument) {
+    if (!InstallLanguage(argument == 1)) {
+        return;
+    }
+    // The layouts retranslate on the posted language change, which resets what the code wrote.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+    RestoreCodeTexts();
+}
+
+void CMainDlg::RestoreCodeTexts() {
+    if (destroyed_) {
+        return;
+    }
+    ShowFirmwareVersion();
+    ShowSideLabel();
+}
+
+bool CMainDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == window_) {
+        if (event->type() == QEvent::Close) {
+            DestroyWindow();
+            return false;
+        }
+        if (event->type() == QEvent::LanguageChange) {
+            // After the layout's own retranslation of this event.
+            QMetaObject::invokeMethod(
+                this, [this] { RestoreCodeTexts(); }, Qt::QueuedConnection);
+        }
+    } else if (event->type() == QEvent::MouseButtonPress && window_ != nullptr) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton && window_->windowHandle() != nullptr) {
+            window_->windowHandle()->startSystemMove();  // the title bar moves the frameless window
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+}  // namespace kb::app

@@ -1,0 +1,97 @@
+// Firmware version display, the firmware check of the more-menu and the factory reset.
+#include <QLabel>
+
+#include "kb/app/MainDlg.h"
+
+#include "SaveTrace.h"
+#include "kb/common/Trace.h"
+#include "kb/keys/KeyRecordTable.h"
+#include "kb/lighting/LedEffectConfig.h"
+#include "kb/lighting/SideLightConfig.h"
+#include "kb/macros/MacroLibrary.h"
+#include "kb/ui/Translator.h"
+
+namespace kb::app {
+namespace {
+
+constexpr int32_t kLatestFirmware = 0x100;
+constexpr int kReloadRequests = 4;
+constexpr int64_t kReloadPauseMs = 100;
+
+void ClearRecordFile() {
+    KeyRecordTable& records = KeyRecordTable::Instance();
+    if (!records.ClearRecords()) {
+        Trace("kbstudio: record.bin could not be written: %s\n", records.LastError().c_str());
+    }
+}
+
+}  // namespace
+
+void CMainDlg::ShowFirmwareVersion() {
+    const int32_t version = sender_->FirmwareVersion();
+    if (version == -1 || versionLabel_ == nullptr) {
+        return;  // the label keeps what it shows (after a removal, the last version read)
+    }
+    QString text = kb::ui::Tr(QStringLiteral("Firmware"));
+    if (version == 0) {
+        text += kb::ui::Tr(QStringLiteral(": ")) + kb::ui::Tr(QStringLiteral("Early version"));
+    } else {
+        text += QStringLiteral(": v%1.%2").arg(version / 256).arg(version % 256);
+    }
+    versionLabel_->setText(text);
+}
+
+void CMainDlg::OnFirmwareCheck() {
+    const QString caption = kb::ui::Tr(QStringLiteral("Warning"));
+    if (!m_hid.IsOpen()) {
+        Prompt().Ask(nullptr, kb::ui::Tr(QStringLiteral("Please insert USB device")), caption,
+                     kb::ui::PromptButtons::Ok);
+        return;
+    }
+    if (sender_->FirmwareVersion() == kLatestFirmware) {
+        Prompt().Ask(nullptr,
+                     kb::ui::Tr(QStringLiteral(
+                         "The firmware is already the latest version and no upgrade is required.")),
+                     caption, kb::ui::PromptButtons::Ok);
+        return;
+    }
+    m_hid.Close();
+    if (m_hid.OpenByIds(ConfiguredMatch())) {
+        sender_->ReadFirmwareVersion();
+    } else {
+        sender_->SetFirmwareVersion(-1);
+    }
+    ShowFirmwareVersion();
+}
+
+void CMainDlg::OnBtnRestoreFactory() {
+    const kb::ui::PromptAnswer answer = Prompt().Ask(
+        window_,
+        kb::ui::Tr(QStringLiteral("All settings will be restored, are you sure you want to continue?")),
+        kb::ui::Tr(QStringLiteral("Warning")), kb::ui::PromptButtons::OkCancel);
+    if (answer != kb::ui::PromptAnswer::Ok) {
+        return;
+    }
+    m_resetPending = true;
+    MacroLibrary::Instance().Reset();  // in memory; macro.xml keeps its contents until the next save
+    ClearRecordFile();
+    // Factory values, saved.
+    TraceFailedSave(LedEffectConfig::Instance().Reset(), LedEffectConfig::Instance());
+    TraceFailedSave(SideLightConfig::Instance().Reset(), SideLightConfig::Instance());
+    for (int i = 0; i < kReloadRequests; ++i) {
+        m_filter->ReloadAssignments();  // skipped without a filter
+        if (i + 1 < kReloadRequests) {
+            pacingClock_->SleepMs(kReloadPauseMs);
+        }
+    }
+    SyncSideControls(true, true);
+    SyncEffectControls(true, true);
+    if (picture_ != nullptr) {
+        picture_->SetMarked(CoordButtonImage::kAllKeys, false);
+        picture_->update();
+    }
+    ClearRecordFile();
+    m_hid.Write(BuildResetCommand());  // the keyboard goes away and comes back; see OnDeviceChange
+}
+
+}  // namespace kb::app

@@ -1,0 +1,116 @@
+#include "kb/app/Startup.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QScreen>
+#include <QStyle>
+#include <filesystem>
+#include <system_error>
+
+#include "kb/app/Language.h"
+#include "kb/app/MainDlg.h"
+#include "kb/app/SingleInstance.h"
+#include "kb/common/AppConfig.h"
+#include "kb/common/ProgramFolder.h"
+#include "kb/common/Trace.h"
+#include "kb/keys/KeyRecordTable.h"
+#include "kb/lighting/LedEffectConfig.h"
+#include "kb/lighting/SideLightConfig.h"
+#include "kb/macros/MacroLibrary.h"
+#include "kb/ui/LayoutLoader.h"
+#include "kb/ui/Package.h"
+#include "kb/widgets/WidgetClasses.h"
+
+namespace kb::app {
+namespace {
+
+void ApplyStyleSheet(QApplication& app) {
+    QFile styleSheet(kb::ui::PackagePath(QStringLiteral("style/style.qss")));
+    if (styleSheet.open(QIODevice::ReadOnly)) {
+        app.setStyleSheet(QString::fromUtf8(styleSheet.readAll()));
+    }
+}
+
+void CentreOnScreen(QWidget* window) {
+    const QScreen* screen = window->screen();
+    if (screen == nullptr) {
+        return;
+    }
+    QRect frame = window->frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window->move(frame.topLeft());
+}
+
+}  // namespace
+
+bool StartsHidden(const std::vector<std::string>& arguments) {
+    return arguments.size() == 1 && arguments.front() == "-hid";
+}
+
+int RunKbStudio(int argc, char** argv) {
+    // Read before Qt takes its own options out of argv.
+    const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const bool hidden = StartsHidden(arguments);
+
+    // The settings files and the package are found beside the program, whatever the working directory.
+    const std::filesystem::path folder = ProgramFolder();
+    std::error_code ec;
+    std::filesystem::current_path(folder, ec);
+    if (ec) {
+        Trace("kbstudio: cannot work in the program folder %s: %s\n", folder.string().c_str(),
+              ec.message().c_str());
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);  // hidden in the tray is still running
+    kb::ui::SetProgramFolder(QString::fromStdU16String(folder.u16string()));
+
+    AppConfig::Instance().Load(SettingsPath(folder, "config.xml"));  // defaults when absent
+    if (!InstallLanguage(AppConfig::Instance().Language() == 1)) {
+        Trace("kbstudio: no translation in the package; showing the layouts' own texts\n");
+    }
+    ApplyStyleSheet(app);
+    kb::ui::LayoutLoader loader;
+    kb::widgets::RegisterProgramWidgets(loader);
+
+    MacroLibrary::Instance().Load(SettingsPath(folder, "macro.xml"));
+    KeyRecordTable::Instance().LoadRecords(SettingsPath(folder, "record.bin"));
+    SideLightConfig::Instance().Load(SettingsPath(folder, "sidemodel.xml"));
+    LedEffectConfig::Instance().Load(SettingsPath(folder, "ledeffect.xml"));
+
+    SingleInstance instance(kb::ui::PackageString(0));
+    if (!instance.Acquire()) {
+        if (!instance.ActivateRunning()) {
+            Trace("kbstudio: another instance is running but did not answer\n");
+        }
+        return 0;
+    }
+
+    MainDlgOptions options;
+    options.instance = &instance;
+    // Posted: a window destroyed during start-up ends the loop as soon as it runs.
+    options.onEnd = [] {
+        QMetaObject::invokeMethod(
+            qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    };
+    int exitCode = 0;
+    {
+        CMainDlg dialog(options);
+        if (!dialog.Create(loader)) {
+            return 1;
+        }
+        dialog.OnInit();
+        if (!dialog.IsDestroyed()) {
+            CentreOnScreen(dialog.Window());
+            if (!hidden) {
+                dialog.Window()->show();
+            } else {
+                dialog.HideWindow();  // in the tray; minimised where the desktop has none
+            }
+            exitCode = QApplication::exec();
+        }
+    }  // the window object goes first: task thread, filter channel, widgets
+    return exitCode;
+}
+
+}  // namespace kb::app

@@ -1,0 +1,133 @@
+// One main window over the virtual keyboard and filter, with settings files in a scratch folder, a
+// scripted prompt and clocks the test moves.
+#pragma once
+
+#include <QDir>
+#include <QSlider>
+#include <QString>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "ScriptedPrompt.h"
+#include "kb/app/MainDlg.h"
+#include "kb/common/TaskThread.h"
+#include "kb/device/LightingSender.h"
+#include "kb/device/VirtualKeyboard.h"
+#include "kb/ui/LayoutLoader.h"
+#include "ScriptedPrompt.h"
+#include "kb/ui/Prompt.h"
+
+namespace apptest {
+
+// Task thread time that moves only when the test says so.
+class ManualTaskClock final : public kb::TaskClock {
+  public:
+    TimePoint Now() override;
+    void WaitUntil(std::condition_variable& cv, std::unique_lock<std::mutex>& lock,
+                   TimePoint deadline) override;
+    void Advance(std::chrono::milliseconds by);
+
+  private:
+    std::atomic<int64_t> nowMs_{0};
+    std::mutex mutex_;
+    std::condition_variable* cv_ = nullptr;
+    std::mutex* waiterMutex_ = nullptr;
+};
+
+// Pacing time: a sleep moves it at once and is remembered.
+class FakePacingClock final : public kb::PacingClock {
+  public:
+    int64_t NowMs() override { return now; }
+    void SleepMs(int64_t ms) override {
+        sleeps.push_back(ms);
+        now += ms;
+    }
+    int64_t now = 1'000'000;
+    std::vector<int64_t> sleeps;
+};
+
+inline constexpr char kConfig[] =
+    R"(<local language="en"/><usb vid="0x1209" pid="0xa1e5" interface="1" subdevice="-1"/>)";
+
+class AppHarness {
+  public:
+    // Writes the given settings files (empty: none) and loads every settings object from the folder.
+    explicit AppHarness(const std::string& configXml = kConfig, uint16_t version = 0x105);
+    ~AppHarness();
+
+    void WriteFile(const QString& name, const std::string& bytes) const;
+    std::string ReadFile(const QString& name) const;
+    // Loads the settings objects from the folder, as start-up does.
+    void LoadSettings() const;
+
+    // Creates the window and runs its start-up.
+    kb::app::CMainDlg& Start(bool watchDevices = false);
+    kb::app::CMainDlg& Dlg() { return *dlg_; }
+    QWidget* Find(const char* name) const;
+
+    // The virtual keyboard's reports since the harness began (or since ClearReports).
+    std::vector<kb::VirtualReport> Reports() const;
+    std::vector<kb::Report> FeatureReportsSent() const;  // SetFeature bytes
+    void ClearReports() const;
+
+    QTemporaryDir dir;
+    kbtest::ScriptedPrompt prompt;
+    std::shared_ptr<ManualTaskClock> taskClock = std::make_shared<ManualTaskClock>();
+    std::shared_ptr<FakePacingClock> pacing = std::make_shared<FakePacingClock>();
+    int ends = 0;
+
+  private:
+    kb::ui::LayoutLoader loader_;
+    std::unique_ptr<kb::app::CMainDlg> dlg_;
+};
+
+QString ReportText(const kb::Report& report);
+
+// Points the package and program folders at the build's program folder; once per test program.
+void InitAppTests();
+
+template <class T>
+T* Get(AppHarness& app, const char* name) {
+    T* widget = qobject_cast<T*>(app.Find(name));
+    if (widget == nullptr) {
+        qFatal("no widget %s", name);
+    }
+    return widget;
+}
+
+// A drag of the slider by the user to `value`.
+inline void MoveSlider(QSlider* slider, int value) {
+    slider->setSliderPosition(value);
+}
+
+// Effect records 0..19 with distinct values, the given selection and side mode.
+inline std::string EffectFile(int sel) {
+    std::string xml = "<effect sel=\"" + std::to_string(sel) + "\">";
+    for (int i = 0; i < 20; ++i) {
+        xml += "<item brightness=\"" + std::to_string(i % 6) + "\" speed=\"" + std::to_string(i % 3) +
+               "\" deriction=\"0\" selection=\"" + std::to_string(i == 1 ? 2 : 0) + "\"/>";
+    }
+    return xml + "</effect>";
+}
+
+// With KB_APP_SHOTS=DIR, the window as it looks at interesting moments, for a person to look at.
+inline void MaybeSaveShot(QWidget* window, const char* name) {
+    const QString folder = qEnvironmentVariable("KB_APP_SHOTS");
+    if (!folder.isEmpty()) {
+        window->grab().save(QDir(folder).filePath(QString::fromUtf8(name) + ".png"));
+    }
+}
+
+inline kb::Report Bytes(std::initializer_list<uint8_t> bytes) {
+    kb::Report report{};
+    std::copy(bytes.begin(), bytes.end(), report.begin());
+    return report;
+}
+
+}  // namespace apptest
