@@ -39,7 +39,7 @@ struct Settings {
 
     // Version 0 or 1 of every file, set absolutely so that the bytes depend on the version alone. The
     // versions differ in size, so a torn write cannot pass for either.
-    void Apply(int version) {
+    bool Apply(int version) {
         led.GetItem(0)->brightness = version == 0 ? 1 : 4;
         led.GetItem(3)->speed = static_cast<uint8_t>(version + 1);
         side.GetItem(2)->level = version == 0 ? 2 : 6;
@@ -62,7 +62,7 @@ struct Settings {
         }
         // Appending saves at once, with this version's record: no other state is ever written.
         records.RemoveRecord(record.code);
-        records.SetRecord(record);
+        return records.SetRecord(record) == kb::SetRecordResult::Appended;
     }
 
     bool SaveAll() { return led.Save() && side.Save() && macros.Save() && records.SaveRecords(); }
@@ -97,7 +97,9 @@ std::vector<std::string> TemporaryFiles(const fs::path& dir) {
 [[noreturn]] void SaveForEver(const fs::path& dir, int progress) {
     Settings settings(dir);
     for (int round = 0;; ++round) {
-        settings.Apply(round % 2);
+        if (!settings.Apply(round % 2)) {
+            _exit(5);
+        }
         for (std::size_t f = 0; f < kFiles.size(); ++f) {
             if (!settings.Save(f)) {
                 _exit(3);
@@ -143,14 +145,14 @@ TEST(SavesUnderSigkill, EveryFileAlwaysReadsWholeAndNoTemporaryFileStays) {
     {
         Settings settings(reference.path());
         for (int v = 0; v < 2; ++v) {
-            settings.Apply(v);
+            ASSERT_TRUE(settings.Apply(v));
             ASSERT_TRUE(settings.SaveAll());
             for (std::size_t f = 0; f < kFiles.size(); ++f) {
                 versions[v][f] = kbtest::ReadFile(reference / kFiles[f]);
             }
         }
         Settings first(dir.path());
-        first.Apply(0);
+        ASSERT_TRUE(first.Apply(0));
         ASSERT_TRUE(first.SaveAll());
     }
     for (std::size_t f = 0; f < kFiles.size(); ++f) {
