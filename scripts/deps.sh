@@ -11,10 +11,14 @@ packages=(
     fonts-dejavu-core fonts-wqy-microhei xvfb xauth
     # Qt's own texts (context menus, standard buttons) in the languages the program offers
     qt6-translations-l10n
+    # screenshots of the running program and the start-up bench (X window capture and conversion)
+    x11-apps x11-utils netpbm libxcb1-dev
     # the device layer and the filter daemon
     libudev-dev libevdev-dev umockdev libumockdev-dev
     # the fuzz targets (libFuzzer and the sanitizer runtimes come with clang's runtime package)
     clang-14 libclang-rt-14-dev
+    # the Debian package and its checks
+    dpkg-dev desktop-file-utils appstream man-db
 )
 
 # The Windows cross-build and its tests under Wine.

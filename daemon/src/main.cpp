@@ -21,6 +21,7 @@
 #include "src/PrintOutput.h"
 #include "src/ScriptInput.h"
 #include "src/UinputOutput.h"
+#include "src/UserFiles.h"
 
 namespace {
 
@@ -32,7 +33,9 @@ constexpr const char* kUsage = R"(usage: kbfilterd [options]
   --config FILE       config.xml naming the keyboard (default: DIR/config.xml)
   --vid HEX --pid HEX the keyboard's USB vendor and product (instead of config.xml)
   --socket-dir DIR    the socket's folder (default: $KBFILTERD_SOCKET_DIR or /run/kbfilterd/)
-  --user NAME|UID     a user who may use the socket besides root
+  --user NAME|UID     a user who may use the socket besides root; without --folder and --records,
+                      that user's record.bin (~USER/.config/kbstudio/) and the installation's
+                      config.xml (/etc/kbstudio/)
   --group NAME|GID    a group whose members may use the socket
   --script FILE|-     read timed key events from FILE or stdin instead of the keyboard
   --print             print the events instead of emitting them through uinput
@@ -40,7 +43,7 @@ constexpr const char* kUsage = R"(usage: kbfilterd [options]
 )";
 
 struct Options {
-    std::string folder, records, config, socketDir, script;
+    std::string folder, records, config, socketDir, script, user;
     std::optional<int32_t> vid, pid;
     bool print = false;
     SocketAccess access;
@@ -75,6 +78,7 @@ bool TakeOption(std::string_view name, const char* value, Options& o, std::strin
         const std::optional<UserAccount> user = LookUpUser(value, error);
         if (user) {
             o.access.user = user->uid;
+            o.user = value;
         }
         return user.has_value();
     }
@@ -116,8 +120,14 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& o) {
     if (o.config.empty() && !o.folder.empty()) {
         o.config = o.folder + "/config.xml";
     }
+    if (o.records.empty() && o.folder.empty() && !o.user.empty()) {
+        std::string error;
+        if (!FindUserFiles(o.user, o.records, o.config, error)) {
+            return Fail(error);
+        }
+    }
     if (o.records.empty()) {
-        return Fail("no record file: give --folder or --records");
+        return Fail("no record file: give --folder, --records or --user");
     }
     return std::nullopt;
 }

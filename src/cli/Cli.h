@@ -15,9 +15,21 @@ namespace kbctl {
 using Json = nlohmann::ordered_json;
 
 struct CliContext {
-    std::filesystem::path dir;      // the program folder whose files the command reads and writes
+    std::filesystem::path dir;      // the folder of the written files the command reads and writes
+    std::filesystem::path config;   // the "config.xml" to read; empty: the one in `dir`
     std::vector<std::string> args;  // the command's own arguments, after its name
+
+    std::filesystem::path ConfigFile() const { return config.empty() ? dir / "config.xml" : config; }
 };
+
+// What `kbctl paths` prints: how the folders were chosen and where they are.
+struct PathsInfo {
+    std::string mode;  // "portable", "installed" or "--dir"
+    std::filesystem::path package;
+    std::filesystem::path systemConfig;
+    std::string error;  // why there is no folder for the written files
+};
+int PrintPaths(const CliContext& ctx, const PathsInfo& info);
 
 // Thrown by a command for a user-facing failure: printed on stderr, exit status 1.
 class CliError : public std::runtime_error {

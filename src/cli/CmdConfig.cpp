@@ -10,7 +10,7 @@ int CmdConfig(const CliContext& ctx) {
     if (!ctx.args.empty()) {
         throw CliError("takes no arguments (the folder is chosen with kbctl --dir DIR config)");
     }
-    const std::filesystem::path path = ctx.dir / "config.xml";
+    const std::filesystem::path path = ctx.ConfigFile();
     kb::AppConfig config;
     if (!config.Load(path)) {
         // What the application runs with then: the defaults.

@@ -14,7 +14,7 @@
 namespace kbctl {
 
 kb::HidMatch LoadKeyboardMatch(const CliContext& ctx) {
-    const std::filesystem::path file = ctx.dir / "config.xml";
+    const std::filesystem::path file = ctx.ConfigFile();
     kb::AppConfig& config = kb::AppConfig::Instance();
     if (!config.Load(file)) {
         throw CliError("cannot read " + file.string() + ": it names the keyboard to look for");

@@ -20,7 +20,6 @@
 #include "kb/device/LightingSender.h"
 #include "kb/device/VirtualKeyboard.h"
 #include "kb/ui/LayoutLoader.h"
-#include "ScriptedPrompt.h"
 #include "kb/ui/Prompt.h"
 
 namespace apptest {

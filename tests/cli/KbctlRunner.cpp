@@ -24,14 +24,20 @@ std::string Quote(const std::string& s) {
 }  // namespace
 
 KbctlResult RunKbctl(const std::vector<std::string>& args, const std::vector<std::string>& launcher) {
+    if (launcher.empty()) {
+        return RunProgram(KBCTL_PATH, args);
+    }
+    std::vector<std::string> rest(launcher.begin() + 1, launcher.end());
+    rest.push_back(KBCTL_PATH);
+    rest.insert(rest.end(), args.begin(), args.end());
+    return RunProgram(launcher.front(), rest);
+}
+
+KbctlResult RunProgram(const std::string& program, const std::vector<std::string>& args) {
     static int counter = 0;
     const auto base = std::filesystem::temp_directory_path() /
                       ("kbctl_run_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-    std::string cmd;
-    for (const std::string& word : launcher) {
-        cmd += Quote(word) + " ";
-    }
-    cmd += Quote(KBCTL_PATH);
+    std::string cmd = Quote(program);
     for (const std::string& a : args) {
         cmd += " " + Quote(a);
     }

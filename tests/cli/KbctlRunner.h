@@ -14,5 +14,7 @@ struct KbctlResult {
 
 // `launcher` words, if any, come before the program (another user's identity, for instance).
 KbctlResult RunKbctl(const std::vector<std::string>& args, const std::vector<std::string>& launcher = {});
+// Any program (kbctl copied elsewhere, or run through env) with its arguments.
+KbctlResult RunProgram(const std::string& program, const std::vector<std::string>& args);
 
 }  // namespace kbtest

@@ -225,10 +225,13 @@ TEST(TaskThreadTest, ATaskMayDestroyItsOwnTaskThread) {
     auto* tasks = new TaskThread(std::make_shared<FreedClock>(freed));
     Recorder rec;
     std::promise<void> deleted;
+    std::promise<void> secondPosted;  // the object must still exist when the test posts to it
+    std::shared_future<void> secondPostedFuture = secondPosted.get_future().share();
     bool sharedAfterDelete = false;
     tasks->Start();
     tasks->Post(
         [&](int) {
+            secondPostedFuture.wait();
             delete tasks;
             // The running thread still holds the state: deleting the object did not free it.
             sharedAfterDelete = threadDone.wait_for(0s) == std::future_status::timeout;
@@ -236,6 +239,7 @@ TEST(TaskThreadTest, ATaskMayDestroyItsOwnTaskThread) {
         },
         0, 0ms);
     tasks->Post(rec.Op(), 1, 0ms);
+    secondPosted.set_value();
     ASSERT_EQ(deleted.get_future().wait_for(10s), std::future_status::ready);
     EXPECT_TRUE(sharedAfterDelete);
     // The thread leaves its loop on its own and lets go of what it shared with the deleted object.

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -18,6 +19,7 @@
 #include <memory>
 #include <set>
 
+#include "ScriptedPrompt.h"
 #include "kb/ui/Events.h"
 #include "kb/ui/LayoutLoader.h"
 #include "kb/ui/Lookup.h"
@@ -31,7 +33,6 @@
 #include "kb/widgets/SCheckBoxEx.h"
 #include "kb/widgets/SEditEx.h"
 #include "kb/widgets/WidgetClasses.h"
-#include "ScriptedPrompt.h"
 
 using namespace kb::ui;
 
@@ -101,6 +102,15 @@ class ToolkitTest : public QObject {
         QCOMPARE(IdForName(u"tab_macro_mode_selection"), std::optional<int>(65565));
         QCOMPARE(IdForName(u"BTN_MORE"), std::nullopt);
         QCOMPARE(IdForName(u"btn_more "), std::nullopt);
+    }
+
+    // Qt Designer's plugins are never loaded (QQuickWidget's would pull Qt Quick into the program), and
+    // the program's own plugin paths are left as they were.
+    void loaderLoadsNoDesignerPlugins() {
+        const QStringList paths = QCoreApplication::libraryPaths();
+        LayoutLoader loader;
+        QVERIFY(loader.pluginPaths().isEmpty());
+        QCOMPARE(QCoreApplication::libraryPaths(), paths);
     }
 
     void loaderCreatesClassesAndIds() {
@@ -383,6 +393,25 @@ class ToolkitTest : public QObject {
         QCOMPARE(target.pixelColor(19, 9), colour);
     }
 
+    void untranslatedListEntriesSurviveALanguageChange() {
+        QByteArray ui = R"(<ui version="4.0"><class>Form</class><widget class="QWidget" name="Form">
+            <widget class="QComboBox" name="list">
+             <item><property name="text"><string>Static</string></property></item>
+             <item><property name="text"><string notr="true">—</string></property></item>
+            </widget></widget></ui>)";
+        QBuffer buffer(&ui);
+        buffer.open(QIODevice::ReadOnly);
+        LayoutLoader loader;
+        std::unique_ptr<QWidget> form(loader.LoadDevice(&buffer));
+        QVERIFY(form);
+        auto* list = form->findChild<QComboBox*>(QStringLiteral("list"));
+        QVERIFY(list);
+        QEvent change(QEvent::LanguageChange);
+        QCoreApplication::sendEvent(form.get(), &change);
+        QCOMPARE(list->itemText(0), QStringLiteral("Static"));
+        QCOMPARE(list->itemText(1), QStringLiteral("—"));
+    }
+
     void timelineTicks() {
         Timeline& timeline = Timeline::Shared();
         const std::size_t before = timeline.Count();
@@ -399,6 +428,14 @@ class ToolkitTest : public QObject {
         timeline.Tick();
         QCOMPARE(calls.size(), 1);
         QCOMPARE(timeline.Count(), before);
+    }
+
+    // A one-frame skin hands out its own image instead of a copy.
+    void singleFrameSkinSharesItsImage() {
+        const QPixmap strip = Strip({Qt::red});
+        QCOMPARE(Skin(strip, 1).FramePixmap(0).cacheKey(), strip.cacheKey());
+        const Skin three(Strip({Qt::red, Qt::green, Qt::blue}), 3);
+        QCOMPARE(three.FramePixmap(1).toImage().pixelColor(0, 0), QColor(Qt::green));
     }
 
     void timelineRunsOnlyWhileBusy() {

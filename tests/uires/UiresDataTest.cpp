@@ -23,6 +23,24 @@ QRect RectOf(const KeyButton& key) {
     return QRect(QPoint(key.left, key.top), QPoint(key.right - 1, key.bottom - 1));
 }
 
+// The further cap parts that only the picture draws (the ISO Enter's top), by the name of their key.
+QMap<QString, QRect> UpperParts() {
+    QFile file(kPackage + QStringLiteral("/keyboard/kb_full_iso.xml"));
+    file.open(QIODevice::ReadOnly);
+    QXmlStreamReader xml(&file);
+    QMap<QString, QRect> parts;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement || !xml.attributes().hasAttribute("upper")) {
+            continue;
+        }
+        const QStringList f =
+            xml.attributes().value(QLatin1String("upper")).toString().split(QLatin1Char(','));
+        parts.insert(xml.attributes().value(QLatin1String("name")).toString(),
+                     f.size() == 4 ? QRect(f[0].toInt(), f[1].toInt(), f[2].toInt(), f[3].toInt()) : QRect());
+    }
+    return parts;
+}
+
 // One translation source file: (context, source) -> translation, plus whatever is not finished.
 struct TsFile {
     QMap<QPair<QString, QString>, QString> messages;
@@ -151,16 +169,55 @@ class UiresDataTest : public QObject {
         }
         QCOMPARE(expected.size(), 105);
 
+        // The picture names keys as the table does, except where the table has only a placeholder.
+        const QMap<int32_t, QString> renamed = {{0x56, QStringLiteral("<>")}};
         QSet<int32_t> seen;
+        QSet<QString> names;
         for (const KeyButton& key : keys) {
             const QString tableName =
                 QString::fromStdU16String(kb::KeyNameForCode(static_cast<uint32_t>(key.code)));
             QVERIFY2(expected.contains(key.code),
                      qPrintable(QStringLiteral("unexpected id %1").arg(key.code)));
             QVERIFY2(!seen.contains(key.code), qPrintable(QStringLiteral("id %1 twice").arg(key.code)));
-            QCOMPARE(key.name, tableName);
+            QCOMPARE(key.name, renamed.value(key.code, tableName));
+            QVERIFY2(!names.contains(key.name), qPrintable(key.name));
             seen.insert(key.code);
+            names.insert(key.name);
         }
+    }
+
+    // What the caps show: every key but the space bar has a legend, and no two symbol keys show the same
+    // one (words such as Shift or Enter may stand on a left and a right key).
+    void keyLegendsAreDistinct() {
+        QFile file(kPackage + QStringLiteral("/keyboard/kb_full_iso.xml"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QXmlStreamReader xml(&file);
+        QMap<QString, QString> symbols;  // legend and shifted symbol -> key name
+        int keys = 0;
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != QLatin1String("key")) {
+                continue;
+            }
+            ++keys;
+            const auto attrs = xml.attributes();
+            const QString name = attrs.value(QLatin1String("name")).toString();
+            const QString legend = attrs.value(QLatin1String("legend")).toString();
+            const QString shift = attrs.value(QLatin1String("shift")).toString();
+            if (name == QLatin1String("SpaceBar")) {
+                continue;
+            }
+            QVERIFY2(!legend.isEmpty(), qPrintable(name));
+            if (legend.size() > 1 && shift.isEmpty()) {
+                continue;
+            }
+            const QString shown = shift + QLatin1Char(' ') + legend;
+            QVERIFY2(
+                !symbols.contains(shown),
+                qPrintable(QStringLiteral("%1 and %2 both show %3").arg(symbols.value(shown), name, shown)));
+            symbols.insert(shown, name);
+        }
+        QVERIFY(!xml.hasError());
+        QCOMPARE(keys, 105);
     }
 
     // Keys are hit-tested by rectangle: each must be a real area of the picture, apart from the others,
@@ -174,8 +231,15 @@ class UiresDataTest : public QObject {
                      normal.size());
         }
         const QRect picture(QPoint(0, 0), normal.size());
+        const QMap<QString, QRect> uppers = UpperParts();
+        QCOMPARE(uppers.keys(), QStringList{QStringLiteral("Enter")});
         for (std::size_t i = 0; i < keys.size(); ++i) {
             const QRect rect = RectOf(keys[i]);
+            // A cap's upper part joins its own key and lies apart from every other key.
+            for (auto upper = uppers.cbegin(); upper != uppers.cend(); ++upper) {
+                QVERIFY(picture.contains(upper.value()));
+                QCOMPARE(upper.value().intersects(rect), upper.key() == keys[i].name);
+            }
             QVERIFY2(rect.width() >= 20 && rect.height() >= 20, qPrintable(keys[i].name));
             QVERIFY2(picture.contains(rect), qPrintable(keys[i].name));
             QVERIFY2(keys[i].color != 0xFFFFFF, qPrintable(keys[i].name));

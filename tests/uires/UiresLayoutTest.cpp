@@ -1,10 +1,15 @@
 // The package's layouts, skins, menus, strings and style sheet, loaded the way the program loads them.
 #include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QMenu>
 #include <QSlider>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QXmlStreamReader>
@@ -126,6 +131,52 @@ bool IsInside(const QWidget* widget, const QWidget* ancestor) {
     return false;
 }
 
+bool HasLetter(const QString& text) {
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isLetter(); });
+}
+
+bool HasChinese(const QString& text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF; });
+}
+
+// What a user operates: buttons, lists, sliders, edits, tab sets and the keyboard picture. The row
+// templates inside the lists are no controls of their own.
+bool IsControl(const QWidget* widget) {
+    if (widget->objectName().isEmpty() || widget->objectName().startsWith(QLatin1String("qt_"))) {
+        return false;
+    }
+    // Qt's own parts (a tab bar's scroll buttons) are named by Qt's translations.
+    if (qobject_cast<const QTabBar*>(widget->parentWidget()) != nullptr) {
+        return false;
+    }
+    for (const QWidget* w = widget->parentWidget(); w != nullptr; w = w->parentWidget()) {
+        if (qobject_cast<const QAbstractItemView*>(w) != nullptr) {
+            return false;
+        }
+    }
+    return qobject_cast<const QAbstractButton*>(widget) != nullptr ||
+           qobject_cast<const QComboBox*>(widget) != nullptr ||
+           qobject_cast<const QAbstractSlider*>(widget) != nullptr ||
+           qobject_cast<const QLineEdit*>(widget) != nullptr ||
+           qobject_cast<const QAbstractItemView*>(widget) != nullptr ||
+           qobject_cast<const QTabWidget*>(widget) != nullptr ||
+           qobject_cast<const CoordButtonImage*>(widget) != nullptr;
+}
+
+QString AccessibleName(QObject* object) {
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(object);
+    return iface != nullptr ? iface->text(QAccessible::Name) : QString();
+}
+
+struct ClickLog : ICoordButtonClickListener {
+    QList<QPair<int32_t, int>> events;  // key code, release flag
+    int OnCoordButtonClick(int32_t code, const QString&, int released, uint32_t, int, int) override {
+        events.append({code, released});
+        return 0;
+    }
+};
+
 // Style sheet parse errors arrive as warnings.
 QStringList g_warnings;
 void CollectWarnings(QtMsgType type, const QMessageLogContext&, const QString& message) {
@@ -187,6 +238,17 @@ class UiresLayoutTest : public QObject {
         QCOMPARE(side->count(), 12);
         QCOMPARE(ItemTexts(side).removeDuplicates(), qsizetype(0));
         QVERIFY(FindByName<QComboBox>(root.get(), u"cbx_in_lv", u"combobox")->count() >= 1);
+        // Nothing chosen until the stored state is shown: the first refresh then stores and sends it.
+        QCOMPARE(effects->currentIndex(), -1);
+        QCOMPARE(side->currentIndex(), -1);
+        for (const char16_t* radio :
+             {u"radio_direction_left_0", u"radio_direction_right_0", u"radio_loader_left_3",
+              u"radio_loader_center_3", u"radio_loader_right_3"}) {
+            QVERIFY2(!FindByName<QAbstractButton>(root.get(), radio, u"radio")->isChecked(),
+                     qPrintable(QString::fromUtf16(radio)));
+        }
+        // The profile list has nothing to choose from and must not look as if it had.
+        QVERIFY(!FindByName(root.get(), u"cbx_in_lv")->isEnabled());
 
         // Stored ranges: brightness 0-5, speed 0-2, side level 0-7.
         const struct {
@@ -230,8 +292,10 @@ class UiresLayoutTest : public QObject {
         // The keyboard picture with its keys and all three images.
         auto* keyboard = FindByName<CoordButtonImage>(root.get(), u"img_keyboard", u"cbimg");
         QCOMPARE(keyboard->Keys().size(), std::size_t{105});
+        // Drawn at the widget's own size: a scaled picture would put the caps beside their click areas.
+        QCOMPARE(keyboard->minimumSize(), keyboard->maximumSize());
         for (const QString& image : {keyboard->bg(), keyboard->chking(), keyboard->chked()}) {
-            QVERIFY2(!kb::ui::ResolveImage(image).isNull(), qPrintable(image));
+            QCOMPARE(kb::ui::ResolveImage(image).size(), keyboard->maximumSize());
         }
 
         // The tray icon: its icons, and a menu that loads.
@@ -427,6 +491,91 @@ class UiresLayoutTest : public QObject {
         qApp->setStyleSheet(QString());
         QVERIFY(kb::ui::SwitchLanguage(false));
         QVERIFY2(outside.isEmpty(), qPrintable(outside.join(QLatin1Char('\n'))));
+    }
+
+    void controlsHaveAccessibleNames_data() { widgetsFitTheirBoxes_data(); }
+
+    // Screen readers, and tests that drive the windows through the accessibility tree, find every control
+    // by a name in words of the window's language (the language buttons name their own language).
+    void controlsHaveAccessibleNames() {
+        QFETCH(QString, layout);
+        QFETCH(bool, chinese);
+        QVERIFY(kb::ui::SwitchLanguage(chinese));
+        const auto root = Load(layout.toLatin1().constData());
+        QVERIFY(root);
+        QStringList wrong;
+        int controls = 0;
+        const auto widgets = root->findChildren<QWidget*>();
+        for (QWidget* widget : widgets) {
+            if (!IsControl(widget)) {
+                continue;
+            }
+            ++controls;
+            const QString name = AccessibleName(widget);
+            const bool ownLanguage =
+                widget->objectName() == QLatin1String("zh_cn") || widget->objectName() == QLatin1String("jp");
+            if (!HasLetter(name) || (!ownLanguage && HasChinese(name) != chinese)) {
+                wrong << QStringLiteral("%1: \"%2\"").arg(widget->objectName(), name);
+            }
+        }
+        QVERIFY(kb::ui::SwitchLanguage(false));
+        QVERIFY(controls > 10);
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QLatin1Char('\n'))));
+    }
+
+    // The keys of the picture are buttons of the accessibility tree, named as their keys; pressing one
+    // clicks it, and its tooltip names it too.
+    void keyboardKeysAreReachableByName() {
+        const auto root = Load("XML_MAINWND");
+        auto* keyboard = FindByName<CoordButtonImage>(root.get(), u"img_keyboard", u"cbimg");
+        ClickLog log;
+        keyboard->SetListener(&log);
+        QAccessibleInterface* picture = QAccessible::queryAccessibleInterface(keyboard);
+        QVERIFY(picture != nullptr);
+        QCOMPARE(picture->childCount(), 105);
+        QMap<QString, QAccessibleInterface*> byName;
+        for (int i = 0; i < picture->childCount(); ++i) {
+            QAccessibleInterface* key = picture->child(i);
+            QCOMPARE(key->role(), QAccessible::Button);
+            QCOMPARE(picture->indexOfChild(key), i);
+            QCOMPARE(key->parent(), picture);
+            byName.insert(key->text(QAccessible::Name), key);
+        }
+        QCOMPARE(byName.size(), 105);
+        QVERIFY(!byName.contains(QStringLiteral("K45")));
+
+        QAccessibleInterface* a = byName.value(QStringLiteral("A"));
+        QVERIFY(a != nullptr);
+        a->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(log.events, (QList<QPair<int32_t, int>>{{30, 0}, {30, 1}}));
+
+        keyboard->SetMarked(30, true);
+        keyboard->SetLabel(30, QStringLiteral("A : Copy"));
+        QVERIFY(a->state().checked);
+        QCOMPARE(a->text(QAccessible::Description), QStringLiteral("A : Copy"));
+
+        KeyButton iso;
+        QVERIFY(keyboard->GetButton(0x56, iso));
+        keyboard->MouseMovedTo(QPoint((iso.left + iso.right) / 2, (iso.top + iso.bottom) / 2));
+        QCOMPARE(keyboard->toolTip(), QStringLiteral("<>"));
+        QCOMPARE(picture
+                     ->childAt(keyboard->mapToGlobal(QPoint(iso.left, iso.top)).x(),
+                               keyboard->mapToGlobal(QPoint(iso.left, iso.top)).y())
+                     ->text(QAccessible::Name),
+                 QStringLiteral("<>"));
+    }
+
+    // The fourth kind of assignment goes by one name, on its tab and inside it, in both languages.
+    void fourthTabHasOneName() {
+        for (const bool chinese : {false, true}) {
+            QVERIFY(kb::ui::SwitchLanguage(chinese));
+            const auto root = Load("macro");
+            auto* tabs = FindByName<QTabWidget>(root.get(), u"tab_macro_mode_selection", u"tabctrl2");
+            const auto* label = root->findChild<QLabel*>(QStringLiteral("lbl_function_key"));
+            QVERIFY(label != nullptr);
+            QCOMPARE(tabs->tabText(3), label->text());
+        }
+        QVERIFY(kb::ui::SwitchLanguage(false));
     }
 
     // The style sheet parses (Qt only warns when it does not).

@@ -4,70 +4,21 @@
 // the window buttons, the logo and the tray icon.
 //
 // Usage: kbart <coordinate file> <output folder>
-#include <QColor>
 #include <QDir>
-#include <QFile>
-#include <QFont>
-#include <QFontMetricsF>
 #include <QGuiApplication>
-#include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
-#include <QPainterPath>
 #include <QRadialGradient>
-#include <QRectF>
-#include <QXmlStreamReader>
-
-#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <vector>
 
+#include "ArtCommon.h"
+#include "KeyboardArt.h"
+
 namespace {
 
-// The theme's palette; the style sheet uses the same values.
-const QColor kCaseTop(0x1c, 0x20, 0x27);
-const QColor kCaseBottom(0x0f, 0x11, 0x15);
-const QColor kPlate(0x09, 0x0b, 0x0e);
-const QColor kCapTop(0x2c, 0x31, 0x3b);
-const QColor kCapBottom(0x1d, 0x21, 0x28);
-const QColor kText(0xe6, 0xe9, 0xef);
-const QColor kMuted(0x8a, 0x92, 0xa3);
-const QColor kAccent(0x19, 0xd3, 0xff);   // cyan: hover, focus, selection
-const QColor kAccent2(0xff, 0x3d, 0x7f);  // magenta: assigned keys, recording
-const QColor kControl(0x1d, 0x21, 0x29);
-const QColor kBorder(0x34, 0x3a, 0x46);
-
-struct Key {
-    QString name;
-    QRectF rect;
-};
-
-QColor WithAlpha(QColor c, int alpha) {
-    c.setAlpha(alpha);
-    return c;
-}
-
-QColor Mix(const QColor& a, const QColor& b, qreal t) {
-    return QColor::fromRgbF(static_cast<float>(a.redF() + (b.redF() - a.redF()) * t),
-                            static_cast<float>(a.greenF() + (b.greenF() - a.greenF()) * t),
-                            static_cast<float>(a.blueF() + (b.blueF() - a.blueF()) * t),
-                            static_cast<float>(a.alphaF() + (b.alphaF() - a.alphaF()) * t));
-}
-
-QImage NewImage(int w, int h) {
-    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
-    img.fill(Qt::transparent);
-    return img;
-}
-
-QFont Font(qreal pixelSize, bool bold) {
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(static_cast<int>(std::lround(pixelSize)));
-    f.setBold(bold);
-    f.setHintingPreference(QFont::PreferNoHinting);
-    return f;
-}
+using namespace kbart;
 
 bool Save(const QImage& img, const QString& dir, const QString& name) {
     const QString path = dir + QLatin1Char('/') + name;
@@ -90,261 +41,6 @@ QImage Strip(int frameW, int frameH, int frames, const std::function<void(QPaint
         p.setClipRect(0, 0, frameW, frameH);
         draw(p, i);
         p.restore();
-    }
-    return img;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Keyboard picture
-
-bool ReadKeys(const QString& path, std::vector<Key>& keys) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return false;
-    }
-    QXmlStreamReader xml(&file);
-    while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() == QLatin1String("positions")) {
-            continue;
-        }
-        const auto attrs = xml.attributes();
-        const QStringList parts =
-            attrs.value(QLatin1String("rect")).toString().remove(QLatin1Char(' ')).split(QLatin1Char(','));
-        if (parts.size() != 4) {
-            continue;
-        }
-        keys.push_back(
-            {attrs.value(QLatin1String("name")).toString(),
-             QRectF(parts[0].toDouble(), parts[1].toDouble(), parts[2].toDouble(), parts[3].toDouble())});
-    }
-    return !xml.hasError() && !keys.empty();
-}
-
-// Legends printed on the caps: the main one, and the shifted symbol above it where a key has one.
-struct Legend {
-    QString main;
-    QString top;
-    bool small = false;  // words on wide keys, drawn smaller and left-aligned
-};
-
-Legend LegendFor(const QString& name) {
-    static const std::vector<std::pair<const char*, Legend>> table = {
-        {"~", {QStringLiteral("`"), QStringLiteral("~")}},
-        {"1", {QStringLiteral("1"), QStringLiteral("!")}},
-        {"2", {QStringLiteral("2"), QStringLiteral("@")}},
-        {"3", {QStringLiteral("3"), QStringLiteral("#")}},
-        {"4", {QStringLiteral("4"), QStringLiteral("$")}},
-        {"5", {QStringLiteral("5"), QStringLiteral("%")}},
-        {"6", {QStringLiteral("6"), QStringLiteral("^")}},
-        {"7", {QStringLiteral("7"), QStringLiteral("&")}},
-        {"8", {QStringLiteral("8"), QStringLiteral("*")}},
-        {"9", {QStringLiteral("9"), QStringLiteral("(")}},
-        {"0", {QStringLiteral("0"), QStringLiteral(")")}},
-        {"-", {QStringLiteral("-"), QStringLiteral("_")}},
-        {"=", {QStringLiteral("="), QStringLiteral("+")}},
-        {"[", {QStringLiteral("["), QStringLiteral("{")}},
-        {"]", {QStringLiteral("]"), QStringLiteral("}")}},
-        {"\\", {QStringLiteral("\\"), QStringLiteral("|")}},
-        {";", {QStringLiteral(";"), QStringLiteral(":")}},
-        {"\u2018", {QStringLiteral("'"), QStringLiteral("\"")}},
-        {",", {QStringLiteral(","), QStringLiteral("<")}},
-        {".", {QStringLiteral("."), QStringLiteral(">")}},
-        {"/", {QStringLiteral("/"), QStringLiteral("?")}},
-        {"K45", {QStringLiteral("\\"), QStringLiteral("|")}},
-        {"PrintScreen", {QStringLiteral("PrtSc"), {}, true}},
-        {"ScrollLock", {QStringLiteral("ScrLk"), {}, true}},
-        {"Pause", {QStringLiteral("Pause"), {}, true}},
-        {"Backspace", {QStringLiteral("Backspace"), {}, true}},
-        {"Insert", {QStringLiteral("Ins"), {}, true}},
-        {"Home", {QStringLiteral("Home"), {}, true}},
-        {"PageUp", {QStringLiteral("PgUp"), {}, true}},
-        {"Delete", {QStringLiteral("Del"), {}, true}},
-        {"End", {QStringLiteral("End"), {}, true}},
-        {"PageDown", {QStringLiteral("PgDn"), {}, true}},
-        {"NumLock", {QStringLiteral("Num"), {}, true}},
-        {"Tab", {QStringLiteral("Tab"), {}, true}},
-        {"CapsLock", {QStringLiteral("Caps"), {}, true}},
-        {"Enter", {QStringLiteral("Enter"), {}, true}},
-        {"ShiftLeft", {QStringLiteral("Shift"), {}, true}},
-        {"ShiftRight", {QStringLiteral("Shift"), {}, true}},
-        {"CtrlLeft", {QStringLiteral("Ctrl"), {}, true}},
-        {"CtrlRight", {QStringLiteral("Ctrl"), {}, true}},
-        {"AltLeft", {QStringLiteral("Alt"), {}, true}},
-        {"AltRight", {QStringLiteral("Alt"), {}, true}},
-        {"WinLeft", {QStringLiteral("Win"), {}, true}},
-        {"WinRight", {QStringLiteral("Win"), {}, true}},
-        {"App", {QStringLiteral("Menu"), {}, true}},
-        {"SpaceBar", {QString(), {}, true}},
-        {"Pad Enter", {QStringLiteral("Enter"), {}, true}},
-        {"Esc", {QStringLiteral("Esc"), {}, true}},
-        {"ArrowUp", {QStringLiteral("\u25B2"), {}, false}},
-        {"ArrowDown", {QStringLiteral("\u25BC"), {}, false}},
-        {"ArrowLeft", {QStringLiteral("\u25C0"), {}, false}},
-        {"ArrowRight", {QStringLiteral("\u25B6"), {}, false}},
-    };
-    for (const auto& [key, legend] : table) {
-        if (name == QString::fromUtf8(key)) {
-            return legend;
-        }
-    }
-    if (name.startsWith(QLatin1String("Pad "))) {
-        return {name.mid(4), {}, false};
-    }
-    if (name.size() > 1 && name.startsWith(QLatin1Char('F'))) {
-        return {name, {}, true};  // F1..F12
-    }
-    return {name, {}, false};
-}
-
-enum class CapState { Normal, Hover, Marked };
-
-QPainterPath Rounded(const QRectF& r, qreal radius) {
-    QPainterPath path;
-    path.addRoundedRect(r, radius, radius);
-    return path;
-}
-
-void DrawCase(QPainter& p, const QSize& size) {
-    const QRectF outer(0.5, 0.5, size.width() - 1.0, size.height() - 1.0);
-    QLinearGradient g(0, 0, 0, size.height());
-    g.setColorAt(0, kCaseTop);
-    g.setColorAt(1, kCaseBottom);
-    p.setPen(QPen(QColor(0x3a, 0x40, 0x4c), 1.0));
-    p.setBrush(g);
-    p.drawPath(Rounded(outer, 14));
-    // Light strip along the front edge: the side light.
-    QLinearGradient strip(0, 0, size.width(), 0);
-    strip.setColorAt(0.0, WithAlpha(kAccent, 0));
-    strip.setColorAt(0.2, WithAlpha(kAccent, 170));
-    strip.setColorAt(0.5, WithAlpha(QColor(0x8a, 0x5c, 0xff), 190));
-    strip.setColorAt(0.8, WithAlpha(kAccent2, 170));
-    strip.setColorAt(1.0, WithAlpha(kAccent2, 0));
-    p.setPen(Qt::NoPen);
-    p.setBrush(strip);
-    p.drawRoundedRect(QRectF(40, size.height() - 4.0, size.width() - 80.0, 2.0), 1, 1);
-    // Top bevel highlight.
-    p.setPen(QPen(QColor(255, 255, 255, 22), 1.0));
-    p.drawLine(QPointF(16, 1.5), QPointF(size.width() - 16.0, 1.5));
-    // Recessed plate behind the caps.
-    const QRectF plate(12, 12, size.width() - 24.0, size.height() - 26.0);
-    p.setPen(QPen(QColor(0, 0, 0, 160), 1.0));
-    p.setBrush(kPlate);
-    p.drawPath(Rounded(plate, 8));
-    // Brand mark between the function block and the lock lights area.
-    p.setPen(WithAlpha(kMuted, 150));
-    p.setFont(Font(9, true));
-    p.drawText(QRectF(size.width() - 190.0, 22, 170, 30), Qt::AlignRight | Qt::AlignVCenter,
-               QStringLiteral("KBSTUDIO"));
-}
-
-void DrawCap(QPainter& p, const Key& key, CapState state) {
-    const QRectF r = key.rect.adjusted(0.5, 0.5, -0.5, -0.5);
-    // Cap body: translucent so the key's backlight colour glows faintly at its skirt.
-    QLinearGradient body(r.topLeft(), r.bottomLeft());
-    QColor top = kCapTop;
-    QColor bottom = kCapBottom;
-    if (state == CapState::Hover) {
-        top = QColor(0x3b, 0x44, 0x54);
-        bottom = QColor(0x2a, 0x31, 0x3d);
-    } else if (state == CapState::Marked) {
-        top = QColor(0x3a, 0x1f, 0x2e);
-        bottom = QColor(0x2a, 0x16, 0x22);
-    }
-    body.setColorAt(0, top);
-    body.setColorAt(1, bottom);
-    QPen edge(state == CapState::Hover    ? kAccent
-              : state == CapState::Marked ? kAccent2
-                                          : QColor(0x45, 0x4c, 0x59),
-              state == CapState::Normal ? 1.0 : 1.6);
-    p.setPen(edge);
-    p.setBrush(body);
-    p.setCompositionMode(QPainter::CompositionMode_Source);
-    p.drawPath(Rounded(r, 5));
-    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    // Top face, lifted slightly.
-    const QRectF face = r.adjusted(3, 2, -3, -5);
-    QLinearGradient faceGrad(face.topLeft(), face.bottomLeft());
-    faceGrad.setColorAt(0, top.lighter(state == CapState::Normal ? 118 : 112));
-    faceGrad.setColorAt(1, top);
-    p.setPen(QPen(QColor(255, 255, 255, state == CapState::Normal ? 14 : 30), 1.0));
-    p.setBrush(faceGrad);
-    p.drawPath(Rounded(face, 4));
-
-    // Legend. On the normal cap it is cut half-transparent, so the key's colour, which the widget
-    // paints under the picture, lights it; the overlays draw it solid.
-    const Legend legend = LegendFor(key.name);
-    QColor ink = state == CapState::Hover    ? QColor(0xd8, 0xf6, 0xff)
-                 : state == CapState::Marked ? QColor(0xff, 0xc2, 0xd6)
-                                             : QColor(255, 255, 255, 78);
-    p.setCompositionMode(state == CapState::Normal ? QPainter::CompositionMode_Source
-                                                   : QPainter::CompositionMode_SourceOver);
-    p.setPen(ink);
-    if (legend.small && r.width() > 50) {
-        p.setFont(Font(9.5, true));
-        p.drawText(face.adjusted(4, 2, -3, -2), Qt::AlignLeft | Qt::AlignBottom, legend.main);
-    } else if (legend.small) {
-        // Words on single-width caps: the largest size that fits.
-        qreal px = 10;
-        while (px > 6.5 && QFontMetricsF(Font(px, true)).horizontalAdvance(legend.main) > face.width() - 3) {
-            px -= 0.5;
-        }
-        p.setFont(Font(px, true));
-        p.drawText(face, Qt::AlignCenter, legend.main);
-    } else if (!legend.top.isEmpty()) {
-        p.setFont(Font(9, true));
-        p.drawText(face.adjusted(0, 1, 0, -face.height() / 2.0), Qt::AlignHCenter | Qt::AlignVCenter,
-                   legend.top);
-        p.setFont(Font(11.5, true));
-        p.drawText(face.adjusted(0, face.height() / 2.0 - 3, 0, 0), Qt::AlignHCenter | Qt::AlignVCenter,
-                   legend.main);
-    } else {
-        p.setFont(Font(legend.main.size() > 1 && legend.main.at(0) != QChar(0x25B2) ? 11 : 13, true));
-        p.drawText(face, Qt::AlignCenter, legend.main);
-    }
-    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-
-    if (state == CapState::Marked) {
-        // Assigned: a glowing dot in the corner.
-        const QPointF c(r.right() - 6.5, r.top() + 6.5);
-        QRadialGradient glow(c, 5);
-        glow.setColorAt(0, kAccent2);
-        glow.setColorAt(0.5, WithAlpha(kAccent2, 200));
-        glow.setColorAt(1, WithAlpha(kAccent2, 0));
-        p.setPen(Qt::NoPen);
-        p.setBrush(glow);
-        p.drawEllipse(c, 5, 5);
-        p.setBrush(QColor(0xff, 0xe0, 0xea));
-        p.drawEllipse(c, 1.6, 1.6);
-    } else if (state == CapState::Hover) {
-        // Soft cyan bloom at the top edge.
-        QLinearGradient bloom(r.topLeft(), QPointF(r.left(), r.top() + r.height() / 2));
-        bloom.setColorAt(0, WithAlpha(kAccent, 60));
-        bloom.setColorAt(1, WithAlpha(kAccent, 0));
-        p.setPen(Qt::NoPen);
-        p.setBrush(bloom);
-        p.drawPath(Rounded(r.adjusted(1, 1, -1, -1), 4));
-    }
-}
-
-QSize PictureSize(const std::vector<Key>& keys) {
-    qreal right = 0;
-    qreal bottom = 0;
-    for (const Key& k : keys) {
-        right = std::max(right, k.rect.right());
-        bottom = std::max(bottom, k.rect.bottom());
-    }
-    return {static_cast<int>(std::ceil(right)) + 22, static_cast<int>(std::ceil(bottom)) + 24};
-}
-
-QImage KeyboardImage(const std::vector<Key>& keys, CapState state) {
-    const QSize size = PictureSize(keys);
-    QImage img = NewImage(size.width(), size.height());
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
-    DrawCase(p, size);
-    for (const Key& k : keys) {
-        DrawCap(p, k, state);
     }
     return img;
 }
@@ -571,6 +267,32 @@ QImage LogoImage(int size) {
     return img;
 }
 
+// The application's icon for menus and launchers, drawn like the tray icon (the logo on a dark rounded
+// square) at each size of the hicolor theme: <out>/<N>x<N>/apps/kbstudio.png.
+bool SaveAppIcons(const QString& out) {
+    bool ok = true;
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString dir = QStringLiteral("%1/%2x%2/apps").arg(out).arg(size);
+        if (!QDir().mkpath(dir)) {
+            std::fprintf(stderr, "kbart: cannot create %s\n", qPrintable(dir));
+            return false;
+        }
+        QImage img = NewImage(size, size);
+        {
+            QPainter p(&img);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.scale(size / 64.0, size / 64.0);
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(0x10, 0x12, 0x16));
+            p.drawRoundedRect(QRectF(0, 0, 64, 64), 14, 14);
+            p.translate(4, 4);
+            DrawLogo(p, 56, 0);
+        }
+        ok &= Save(img, dir, QStringLiteral("kbstudio.png"));
+    }
+    return ok;
+}
+
 QImage SolidImage(int w, int h, const std::function<void(QPainter&)>& draw) {
     QImage img = NewImage(w, h);
     QPainter p(&img);
@@ -579,75 +301,68 @@ QImage SolidImage(int w, int h, const std::function<void(QPainter&)>& draw) {
     return img;
 }
 
-}  // namespace
+// ---------------------------------------------------------------------------------------------
+// The package's files
 
-int main(int argc, char* argv[]) {
-    QGuiApplication app(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: kbart <coordinate file> <output folder>\n");
-        return 2;
-    }
-    const QString coords = QString::fromLocal8Bit(argv[1]);
-    const QString out = QString::fromLocal8Bit(argv[2]);
-    if (!QDir().mkpath(out)) {
-        std::fprintf(stderr, "kbart: cannot create %s\n", argv[2]);
-        return 1;
-    }
-    std::vector<Key> keys;
-    if (!ReadKeys(coords, keys)) {
-        std::fprintf(stderr, "kbart: no keys in %s\n", argv[1]);
-        return 1;
-    }
-
-    bool ok = true;
-    ok &= Save(KeyboardImage(keys, CapState::Normal), out, QStringLiteral("kb_normal.png"));
+bool SaveKeyboardImages(const std::vector<Key>& keys, const QString& out) {
+    bool ok = Save(KeyboardImage(keys, CapState::Normal), out, QStringLiteral("kb_normal.png"));
     ok &= Save(KeyboardImage(keys, CapState::Hover), out, QStringLiteral("kb_hover.png"));
     ok &= Save(KeyboardImage(keys, CapState::Marked), out, QStringLiteral("kb_marked.png"));
+    return ok;
+}
 
-    ok &= Save(ButtonStrip(136, 34, kAccent2), out, QStringLiteral("btn_record.png"));
+bool SaveBoxImages(const QString& out) {
+    bool ok = Save(ButtonStrip(136, 34, kAccent2), out, QStringLiteral("btn_record.png"));
     ok &= Save(GlyphStrip(18, false), out, QStringLiteral("ico_check.png"));
     ok &= Save(GlyphStrip(18, true), out, QStringLiteral("ico_radio.png"));
     ok &= Save(RecordGlyph(16), out, QStringLiteral("ico_record.png"));
+    return ok;
+}
 
+// Tab header states: normal, hover, selected.
+QImage TabItemStrip() {
+    return Strip(150, 46, 3, [](QPainter& p, int i) {
+        const QRectF r(0, 0, 150, 46);
+        if (i == 1) {
+            p.fillRect(r, QColor(255, 255, 255, 10));
+        } else if (i == 2) {
+            QLinearGradient g(r.topLeft(), r.bottomLeft());
+            g.setColorAt(0, WithAlpha(kAccent, 0));
+            g.setColorAt(1, WithAlpha(kAccent, 38));
+            p.fillRect(r, g);
+            p.fillRect(QRectF(14, 43, 122, 3), kAccent);
+        }
+    });
+}
+
+bool SaveTabImages(const QString& out) {
     constexpr int kIcon = 26;
     constexpr int kAniFrames = 6;
-    ok &= Save(Strip(kIcon, kIcon, 4, [](QPainter& p, int i) { DrawLitIcon(p, i, kIcon, 0); }), out,
-               QStringLiteral("tab_icons.png"));
+    bool ok = Save(Strip(kIcon, kIcon, 4, [](QPainter& p, int i) { DrawLitIcon(p, i, kIcon, 0); }), out,
+                   QStringLiteral("tab_icons.png"));
     for (int page = 0; page < 4; ++page) {
-        const QString n = QString::number(page);
-        ok &= Save(Strip(kIcon, kIcon, kAniFrames,
-                         [page](QPainter& p, int f) {
-                             DrawLitIcon(p, page, kIcon, (f + 1) / static_cast<qreal>(kAniFrames));
-                         }),
-                   out, QStringLiteral("tab_ani_in_%1.png").arg(n));
-        ok &= Save(Strip(kIcon, kIcon, kAniFrames,
-                         [page](QPainter& p, int f) {
-                             DrawLitIcon(p, page, kIcon, 1 - (f + 1) / static_cast<qreal>(kAniFrames));
-                         }),
-                   out, QStringLiteral("tab_ani_out_%1.png").arg(n));
+        const auto lit = [page](bool in) {
+            return [page, in](QPainter& p, int f) {
+                const qreal t = (f + 1) / static_cast<qreal>(kAniFrames);
+                DrawLitIcon(p, page, kIcon, in ? t : 1 - t);
+            };
+        };
+        ok &= Save(Strip(kIcon, kIcon, kAniFrames, lit(true)), out,
+                   QStringLiteral("tab_ani_in_%1.png").arg(page));
+        ok &= Save(Strip(kIcon, kIcon, kAniFrames, lit(false)), out,
+                   QStringLiteral("tab_ani_out_%1.png").arg(page));
     }
-    // Tab header states: normal, hover, selected.
-    ok &= Save(Strip(150, 46, 3,
-                     [](QPainter& p, int i) {
-                         const QRectF r(0, 0, 150, 46);
-                         if (i == 1) {
-                             p.fillRect(r, QColor(255, 255, 255, 10));
-                         } else if (i == 2) {
-                             QLinearGradient g(r.topLeft(), r.bottomLeft());
-                             g.setColorAt(0, WithAlpha(kAccent, 0));
-                             g.setColorAt(1, WithAlpha(kAccent, 38));
-                             p.fillRect(r, g);
-                             p.fillRect(QRectF(14, 43, 122, 3), kAccent);
-                         }
-                     }),
-               out, QStringLiteral("tab_item.png"));
+    ok &= Save(TabItemStrip(), out, QStringLiteral("tab_item.png"));
     ok &= Save(SolidImage(16, 46,
                           [](QPainter& p) {
                               p.fillRect(QRectF(0, 0, 16, 46), QColor(0x10, 0x12, 0x16, 0));
                               p.fillRect(QRectF(0, 45, 16, 1), kBorder);
                           }),
                out, QStringLiteral("tab_head_bg.png"));
+    return ok;
+}
 
+bool SaveChromeImages(const QString& out) {
     const auto glyphMore = [](QPainter& p, const QColor& c) {
         p.setPen(Qt::NoPen);
         p.setBrush(c);
@@ -672,12 +387,15 @@ int main(int argc, char* argv[]) {
         p.drawLine(QPointF(13.5, 10.5), QPointF(21.5, 10.5));
         p.drawLine(QPointF(21.5, 10.5), QPointF(21.5, 18.5));
     };
-    ok &= Save(ChromeIcon(32, glyphMore), out, QStringLiteral("ic_more.png"));
+    bool ok = Save(ChromeIcon(32, glyphMore), out, QStringLiteral("ic_more.png"));
     ok &= Save(ChromeIcon(32, glyphMin), out, QStringLiteral("ic_min.png"));
     ok &= Save(ChromeIcon(32, glyphRestore), out, QStringLiteral("ic_restore.png"));
     ok &= Save(ChromeIcon(32, glyphClose), out, QStringLiteral("ic_close.png"));
+    return ok;
+}
 
-    ok &= Save(LogoImage(256), out, QStringLiteral("logo.png"));
+bool SaveLogoImages(const QString& out) {
+    bool ok = Save(LogoImage(256), out, QStringLiteral("logo.png"));
     ok &= Save(LogoImage(32), out, QStringLiteral("logo_32.png"));
     ok &= Save(LogoImage(16), out, QStringLiteral("logo_16.png"));
     ok &= Save(Strip(30, 30, 16, [](QPainter& p, int f) { DrawLogo(p, 30, f / 15.0); }), out,
@@ -692,19 +410,65 @@ int main(int argc, char* argv[]) {
                               DrawLogo(p, 56, 0);
                           }),
                out, QStringLiteral("tray.png"));
+    return ok;
+}
 
-    // Small glyphs for the style sheet.
-    ok &= Save(SolidImage(12, 8,
-                          [](QPainter& p) {
-                              p.setPen(QPen(kMuted, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-                              p.drawPolyline(QPolygonF({QPointF(1.5, 2), QPointF(6, 6.2), QPointF(10.5, 2)}));
-                          }),
-               out, QStringLiteral("arrow_down.png"));
-    ok &= Save(SolidImage(12, 8,
-                          [](QPainter& p) {
-                              p.setPen(QPen(kAccent, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-                              p.drawPolyline(QPolygonF({QPointF(1.5, 2), QPointF(6, 6.2), QPointF(10.5, 2)}));
-                          }),
-               out, QStringLiteral("arrow_down_hot.png"));
+// Small glyphs for the style sheet: the combo box arrow, resting and hot.
+bool SaveStyleGlyphs(const QString& out) {
+    const auto arrow = [](const QColor& color) {
+        return SolidImage(12, 8, [color](QPainter& p) {
+            p.setPen(QPen(color, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.drawPolyline(QPolygonF({QPointF(1.5, 2), QPointF(6, 6.2), QPointF(10.5, 2)}));
+        });
+    };
+    bool ok = Save(arrow(kMuted), out, QStringLiteral("arrow_down.png"));
+    ok &= Save(arrow(kAccent), out, QStringLiteral("arrow_down_hot.png"));
+    return ok;
+}
+
+// The language buttons' labels, each in its own language, drawn here so that an English window never
+// loads the CJK font (megabytes of memory and start-up time) only for the word on the Chinese button.
+bool SaveLanguageLabels(const QString& out) {
+    const auto label = [](const QString& text) {
+        return SolidImage(32, 16, [text](QPainter& p) {
+            p.setPen(QColor(0xa7, 0xaf, 0xbd));
+            p.setFont(Font(11, true));
+            p.drawText(QRectF(0, 0, 32, 16), Qt::AlignCenter, text);
+        });
+    };
+    bool ok = Save(label(QStringLiteral("\u4E2D\u6587")), out, QStringLiteral("lang_cn.png"));
+    ok &= Save(label(QStringLiteral("EN")), out, QStringLiteral("lang_en.png"));
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QGuiApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], "--icons") == 0) {
+        return SaveAppIcons(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
+    }
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: kbart <coordinate file> <output folder>\n");
+        return 2;
+    }
+    const QString coords = QString::fromLocal8Bit(argv[1]);
+    const QString out = QString::fromLocal8Bit(argv[2]);
+    if (!QDir().mkpath(out)) {
+        std::fprintf(stderr, "kbart: cannot create %s\n", argv[2]);
+        return 1;
+    }
+    std::vector<Key> keys;
+    if (!ReadKeys(coords, keys)) {
+        std::fprintf(stderr, "kbart: no keys in %s\n", argv[1]);
+        return 1;
+    }
+    bool ok = SaveKeyboardImages(keys, out);
+    ok &= SaveBoxImages(out);
+    ok &= SaveTabImages(out);
+    ok &= SaveChromeImages(out);
+    ok &= SaveLogoImages(out);
+    ok &= SaveStyleGlyphs(out);
+    ok &= SaveLanguageLabels(out);
     return ok ? 0 : 1;
 }

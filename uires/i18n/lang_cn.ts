@@ -12,14 +12,6 @@
         <translation>更多</translation>
     </message>
     <message>
-        <source>Minimize</source>
-        <translation>最小化</translation>
-    </message>
-    <message>
-        <source>Close</source>
-        <translation>关闭</translation>
-    </message>
-    <message>
         <source>Key assignment</source>
         <translation>按键分配</translation>
     </message>
@@ -231,6 +223,34 @@
         <source>KBStudio keyboard settings</source>
         <translation>KBStudio 键盘设置</translation>
     </message>
+    <message>
+        <source>Hide to tray</source>
+        <translation>隐藏到托盘</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>退出</translation>
+    </message>
+    <message>
+        <source>Keyboard</source>
+        <translation>键盘</translation>
+    </message>
+    <message>
+        <source>Effect settings</source>
+        <translation>效果设置</translation>
+    </message>
+    <message>
+        <source>Side light mode</source>
+        <translation>侧灯模式</translation>
+    </message>
+    <message>
+        <source>Side light level</source>
+        <translation>侧灯等级</translation>
+    </message>
+    <message>
+        <source>The keyboard keeps one profile.</source>
+        <translation>键盘只保存一个配置。</translation>
+    </message>
 </context>
 <context>
     <name>macro</name>
@@ -245,6 +265,10 @@
     <message>
         <source>Restore</source>
         <translation>还原</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
     </message>
     <message>
         <source>Macro</source>
@@ -371,8 +395,8 @@
         <translation>发送的按键</translation>
     </message>
     <message>
-        <source>Listen to the keyboard</source>
-        <translation>监听键盘</translation>
+        <source>Listening for a key press</source>
+        <translation>正在监听按键</translation>
     </message>
     <message>
         <source>Media key</source>
@@ -392,7 +416,8 @@
     </message>
     <message>
         <source>Function key</source>
-        <translation>功能键</translation>
+        <translatorcomment>The layout's title of the fourth tab; shown as the name used everywhere else (shortcut).</translatorcomment>
+        <translation>快捷键</translation>
     </message>
     <message>
         <source>Send a shortcut</source>
@@ -421,6 +446,22 @@
     <message>
         <source>OK</source>
         <translation>确定</translation>
+    </message>
+    <message>
+        <source>Assignment kind</source>
+        <translation>分配方式</translation>
+    </message>
+    <message>
+        <source>Steps</source>
+        <translation>步骤</translation>
+    </message>
+    <message>
+        <source>Delay in milliseconds</source>
+        <translation>延迟（毫秒）</translation>
+    </message>
+    <message>
+        <source>Repeat times</source>
+        <translation>重复次数</translation>
     </message>
 </context>
 <context>
@@ -675,6 +716,22 @@
     <message>
         <source>Solid white</source>
         <translation>白色常亮</translation>
+    </message>
+    <message>
+        <source>Create or select a macro first, then start recording.</source>
+        <translation>请先新建或选择一个宏，再开始录制。</translation>
+    </message>
+    <message>
+        <source>This macro has %1 steps, but a key can hold at most %2. Remove some steps and assign it again. The key keeps its previous assignment.</source>
+        <translation>此宏有 %1 个步骤，但一个按键最多只能保存 %2 个。请删除部分步骤后重新分配。该按键保留原来的分配。</translation>
+    </message>
+    <message>
+        <source>This macro is too long to be stored for a key. Remove some steps and assign it again. The key keeps its previous assignment.</source>
+        <translation>此宏太长，无法保存到按键。请删除部分步骤后重新分配。该按键保留原来的分配。</translation>
+    </message>
+    <message>
+        <source>This play mode cannot be stored for a key. The key keeps its previous assignment.</source>
+        <translation>此播放方式无法保存到按键。该按键保留原来的分配。</translation>
     </message>
 </context>
 <context>

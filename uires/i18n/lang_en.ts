@@ -12,14 +12,6 @@
         <translation>More</translation>
     </message>
     <message>
-        <source>Minimize</source>
-        <translation>Minimize</translation>
-    </message>
-    <message>
-        <source>Close</source>
-        <translation>Close</translation>
-    </message>
-    <message>
         <source>Key assignment</source>
         <translation>Key assignment</translation>
     </message>
@@ -231,6 +223,34 @@
         <source>KBStudio keyboard settings</source>
         <translation>KBStudio keyboard settings</translation>
     </message>
+    <message>
+        <source>Hide to tray</source>
+        <translation>Hide to tray</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>Keyboard</source>
+        <translation>Keyboard</translation>
+    </message>
+    <message>
+        <source>Effect settings</source>
+        <translation>Effect settings</translation>
+    </message>
+    <message>
+        <source>Side light mode</source>
+        <translation>Side light mode</translation>
+    </message>
+    <message>
+        <source>Side light level</source>
+        <translation>Side light level</translation>
+    </message>
+    <message>
+        <source>The keyboard keeps one profile.</source>
+        <translation>The keyboard keeps one profile.</translation>
+    </message>
 </context>
 <context>
     <name>macro</name>
@@ -245,6 +265,10 @@
     <message>
         <source>Restore</source>
         <translation>Restore</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Close</translation>
     </message>
     <message>
         <source>Macro</source>
@@ -371,8 +395,8 @@
         <translation>Key to send</translation>
     </message>
     <message>
-        <source>Listen to the keyboard</source>
-        <translation>Listen to the keyboard</translation>
+        <source>Listening for a key press</source>
+        <translation>Listening for a key press</translation>
     </message>
     <message>
         <source>Media key</source>
@@ -392,7 +416,8 @@
     </message>
     <message>
         <source>Function key</source>
-        <translation>Function key</translation>
+        <translatorcomment>The layout's title of the fourth tab; shown as the name used everywhere else (shortcut).</translatorcomment>
+        <translation>Shortcut</translation>
     </message>
     <message>
         <source>Send a shortcut</source>
@@ -421,6 +446,22 @@
     <message>
         <source>OK</source>
         <translation>OK</translation>
+    </message>
+    <message>
+        <source>Assignment kind</source>
+        <translation>Assignment kind</translation>
+    </message>
+    <message>
+        <source>Steps</source>
+        <translation>Steps</translation>
+    </message>
+    <message>
+        <source>Delay in milliseconds</source>
+        <translation>Delay in milliseconds</translation>
+    </message>
+    <message>
+        <source>Repeat times</source>
+        <translation>Repeat times</translation>
     </message>
 </context>
 <context>
@@ -675,6 +716,22 @@
     <message>
         <source>Solid white</source>
         <translation>Solid white</translation>
+    </message>
+    <message>
+        <source>Create or select a macro first, then start recording.</source>
+        <translation>Create or select a macro first, then start recording.</translation>
+    </message>
+    <message>
+        <source>This macro has %1 steps, but a key can hold at most %2. Remove some steps and assign it again. The key keeps its previous assignment.</source>
+        <translation>This macro has %1 steps, but a key can hold at most %2. Remove some steps and assign it again. The key keeps its previous assignment.</translation>
+    </message>
+    <message>
+        <source>This macro is too long to be stored for a key. Remove some steps and assign it again. The key keeps its previous assignment.</source>
+        <translation>This macro is too long to be stored for a key. Remove some steps and assign it again. The key keeps its previous assignment.</translation>
+    </message>
+    <message>
+        <source>This play mode cannot be stored for a key. The key keeps its previous assignment.</source>
+        <translation>This play mode cannot be stored for a key. The key keeps its previous assignment.</translation>
     </message>
 </context>
 <context>

@@ -1,19 +1,12 @@
 // The key assignment page: the keyboard picture shows the stored assignments; a click on a key is where
 // the assignment dialog opens.
-#include "kb/app/AssignmentLabel.h"
+#include "KeyAssignmentPage.h"
 #include "kb/app/MainDlg.h"
+#include "kb/common/AppConfig.h"
 #include "kb/keys/KeyRecordTable.h"
-#include "kb/ui/Translator.h"
+#include "kb/macros/MacroLibrary.h"
 
 namespace kb::app {
-
-QString AssignmentLabel(const KeyRecord& record) {
-    QString label = QString::fromStdU16String(record.keyName);
-    if (!record.assignedName.empty()) {
-        label += QStringLiteral(" : ") + kb::ui::Tr(QString::fromStdU16String(record.assignedName));
-    }
-    return label;
-}
 
 void CMainDlg::ShowStoredAssignments() {
     if (picture_ == nullptr) {
@@ -22,7 +15,7 @@ void CMainDlg::ShowStoredAssignments() {
     for (const KeyRecord& record : KeyRecordTable::Instance().Records()) {
         const auto code = static_cast<int32_t>(record.code);
         picture_->SetMarked(code, true);
-        picture_->SetLabel(code, AssignmentLabel(record));
+        picture_->SetLabel(code, KeyAssignmentPage::LabelFor(record));
     }
 }
 
@@ -36,8 +29,11 @@ int CMainDlg::OnCoordButtonClick(int32_t code, const QString& name, int released
     return 0;  // the picture applies its own marking rule
 }
 
-void CMainDlg::OpenAssignmentDialog(int32_t /*code*/, const QString& /*name*/) {
-    // The assignment dialog comes with the macro editor; until then a click changes nothing.
+void CMainDlg::OpenAssignmentDialog(int32_t code, const QString& name) {
+    // The page holds the clicked key and the dialog only while the dialog runs.
+    KeyAssignmentPage page({[this] { return m_hid.IsOpen(); }, *m_filter, picture_, MacroLibrary::Instance(),
+                            KeyRecordTable::Instance(), AppConfig::Instance(), Prompt(), window_});
+    page.OnCoordButtonClick(code, name, 1, 0, 0, 0);
 }
 
 }  // namespace kb::app

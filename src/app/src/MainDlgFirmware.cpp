@@ -1,9 +1,8 @@
 // Firmware version display, the firmware check of the more-menu and the factory reset.
 #include <QLabel>
 
-#include "kb/app/MainDlg.h"
-
 #include "SaveTrace.h"
+#include "kb/app/MainDlg.h"
 #include "kb/common/Trace.h"
 #include "kb/keys/KeyRecordTable.h"
 #include "kb/lighting/LedEffectConfig.h"
@@ -20,9 +19,7 @@ constexpr int64_t kReloadPauseMs = 100;
 
 void ClearRecordFile() {
     KeyRecordTable& records = KeyRecordTable::Instance();
-    if (!records.ClearRecords()) {
-        Trace("kbstudio: record.bin could not be written: %s\n", records.LastError().c_str());
-    }
+    TraceFailedSave(records.ClearRecords(), records.Path(), records.LastError());
 }
 
 }  // namespace
@@ -75,9 +72,10 @@ void CMainDlg::OnBtnRestoreFactory() {
     m_resetPending = true;
     MacroLibrary::Instance().Reset();  // in memory; macro.xml keeps its contents until the next save
     ClearRecordFile();
-    // Factory values, saved.
-    TraceFailedSave(LedEffectConfig::Instance().Reset(), LedEffectConfig::Instance());
-    TraceFailedSave(SideLightConfig::Instance().Reset(), SideLightConfig::Instance());
+    LedEffectConfig& effects = LedEffectConfig::Instance();
+    TraceFailedSave(effects.Reset(), effects);  // factory values, saved
+    SideLightConfig& sides = SideLightConfig::Instance();
+    TraceFailedSave(sides.Reset(), sides);
     for (int i = 0; i < kReloadRequests; ++i) {
         m_filter->ReloadAssignments();  // skipped without a filter
         if (i + 1 < kReloadRequests) {

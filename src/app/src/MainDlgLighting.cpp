@@ -5,9 +5,8 @@
 #include <QSlider>
 #include <QTabWidget>
 
-#include "kb/app/MainDlg.h"
-
 #include "SaveTrace.h"
+#include "kb/app/MainDlg.h"
 #include "kb/common/Trace.h"
 #include "kb/lighting/LedEffectConfig.h"
 #include "kb/lighting/SideLightConfig.h"
@@ -23,11 +22,13 @@ constexpr int kSweepPage = 3;
 constexpr int kAnimatedPage = 1;
 
 void SaveEffects() {
-    TraceFailedSave(LedEffectConfig::Instance().Save(), LedEffectConfig::Instance());
+    LedEffectConfig& effects = LedEffectConfig::Instance();
+    TraceFailedSave(effects.Save(), effects);
 }
 
 void SaveSides() {
-    TraceFailedSave(SideLightConfig::Instance().Save(), SideLightConfig::Instance());
+    SideLightConfig& sides = SideLightConfig::Instance();
+    TraceFailedSave(sides.Save(), sides);
 }
 
 void SetSlider(QSlider* slider, int value) {
@@ -156,8 +157,8 @@ void CMainDlg::SyncSideControls(bool toControls, bool selectInList) {
 
 void CMainDlg::OnEffectListChanged() {
     const int sel = EffectListSelection();
-    TraceFailedSave(LedEffectConfig::Instance().SetSel(sel),
-                    LedEffectConfig::Instance());  // stores and saves
+    LedEffectConfig& effects = LedEffectConfig::Instance();
+    TraceFailedSave(effects.SetSel(sel), effects);  // stores and saves
     SyncEffectControls(true, false);
     if (sel >= 0) {
         sender_->SendLedEffect(sel);
@@ -166,8 +167,8 @@ void CMainDlg::OnEffectListChanged() {
 
 void CMainDlg::OnSideListChanged() {
     const int sel = SideListSelection();
-    TraceFailedSave(SideLightConfig::Instance().SetSel(sel),
-                    SideLightConfig::Instance());  // stores and saves
+    SideLightConfig& sides = SideLightConfig::Instance();
+    TraceFailedSave(sides.SetSel(sel), sides);  // stores and saves
     SyncSideControls(true, false);
     if (sel >= 0) {
         sender_->SendSideLight(sel);

@@ -4,13 +4,16 @@
 #include <QFile>
 #include <QScreen>
 #include <QStyle>
+#include <cstdio>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 #include "kb/app/Language.h"
 #include "kb/app/MainDlg.h"
 #include "kb/app/SingleInstance.h"
 #include "kb/common/AppConfig.h"
+#include "kb/common/Folders.h"
 #include "kb/common/ProgramFolder.h"
 #include "kb/common/Trace.h"
 #include "kb/keys/KeyRecordTable.h"
@@ -19,6 +22,7 @@
 #include "kb/macros/MacroLibrary.h"
 #include "kb/ui/LayoutLoader.h"
 #include "kb/ui/Package.h"
+#include "kb/ui/Prompt.h"
 #include "kb/widgets/WidgetClasses.h"
 
 namespace kb::app {
@@ -52,25 +56,47 @@ int RunKbStudio(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     const bool hidden = StartsHidden(arguments);
 
-    // The settings files and the package are found beside the program, whatever the working directory.
-    const std::filesystem::path folder = ProgramFolder();
-    std::error_code ec;
-    std::filesystem::current_path(folder, ec);
-    if (ec) {
-        Trace("kbstudio: cannot work in the program folder %s: %s\n", folder.string().c_str(),
-              ec.message().c_str());
+    // Where the files are, whatever the working directory: beside the program (a build or portable copy),
+    // or for an installed program the user's settings folder, created on the first start, with the UI
+    // package from the installation. The working directory is the folder of the written files.
+    const Folders folders = ResolveFolders(CurrentFolderInputs());
+    std::string folderError;
+    const bool folderReady = PrepareDataFolder(folders, folderError);
+    const std::filesystem::path& folder = folders.dataFolder;
+    if (folderReady) {
+        std::error_code ec;
+        std::filesystem::current_path(folder, ec);
+        if (ec) {
+            Trace("kbstudio: cannot work in the program folder %s: %s\n", folder.string().c_str(),
+                  ec.message().c_str());
+        }
     }
 
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);  // hidden in the tray is still running
-    kb::ui::SetProgramFolder(QString::fromStdU16String(folder.u16string()));
+    if (!folderReady) {
+        // Without a folder for its files nothing the user sets would be kept: say why and stop.
+        std::fprintf(stderr, "kbstudio: %s\n", folderError.c_str());
+        kb::ui::MessageBoxPrompt().Ask(
+            nullptr,
+            QStringLiteral("kbstudio cannot keep its settings: %1").arg(QString::fromStdString(folderError)),
+            QStringLiteral("Warning"), kb::ui::PromptButtons::Ok);
+        return 1;
+    }
+    // The package's own paths (the keyboard picture's coordinate file) are relative to its parent.
+    kb::ui::SetProgramFolder(QString::fromStdU16String(folders.packageFolder.parent_path().u16string()));
 
-    AppConfig::Instance().Load(SettingsPath(folder, "config.xml"));  // defaults when absent
+    AppConfig::Instance().Load(folders.configFile);  // defaults when absent
     if (!InstallLanguage(AppConfig::Instance().Language() == 1)) {
         Trace("kbstudio: no translation in the package; showing the layouts' own texts\n");
     }
     ApplyStyleSheet(app);
+    // Qt's layout loader loads every Qt Designer plugin it finds when it is created (Qt Quick's among
+    // them); the program's own classes need none, so it is created with no plugin folders to search.
+    const QStringList pluginFolders = QCoreApplication::libraryPaths();
+    QCoreApplication::setLibraryPaths({});
     kb::ui::LayoutLoader loader;
+    QCoreApplication::setLibraryPaths(pluginFolders);
     kb::widgets::RegisterProgramWidgets(loader);
 
     MacroLibrary::Instance().Load(SettingsPath(folder, "macro.xml"));

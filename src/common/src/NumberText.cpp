@@ -49,8 +49,8 @@ RawParse ScanInteger(std::basic_string_view<Char> s, int base) {
         ++i;
     }
     const auto hasHexPrefix = [&](std::size_t at) {
-        return at + 2 < s.size() && s[at] == Char('0') && (s[at + 1] == Char('x') || s[at + 1] == Char('X')) &&
-               DigitValue(s[at + 2]) < 16;
+        return at + 2 < s.size() && s[at] == Char('0') &&
+               (s[at + 1] == Char('x') || s[at + 1] == Char('X')) && DigitValue(s[at + 2]) < 16;
     };
     if ((base == 0 || base == 16) && hasHexPrefix(i)) {
         i += 2;
@@ -139,8 +139,12 @@ uint32_t StrToULong32(std::u16string_view text, int base, std::size_t* consumed)
     return ToULong32(r);
 }
 
-std::optional<int32_t> ScanDecimalInt(std::string_view text) { return ScanInt(text); }
-std::optional<int32_t> ScanDecimalInt(std::u16string_view text) { return ScanInt(text); }
+std::optional<int32_t> ScanDecimalInt(std::string_view text) {
+    return ScanInt(text);
+}
+std::optional<int32_t> ScanDecimalInt(std::u16string_view text) {
+    return ScanInt(text);
+}
 
 int32_t DecimalOrHexToLong32(std::u16string_view text) {
     std::size_t i = 0;
@@ -154,7 +158,9 @@ int32_t DecimalOrHexToLong32(std::u16string_view text) {
     return StrToLong32(text, hex ? 16 : 10);
 }
 
-std::string FormatDecimal(int64_t value) { return std::to_string(value); }
+std::string FormatDecimal(int64_t value) {
+    return std::to_string(value);
+}
 
 std::optional<int64_t> ParseWholeInteger(std::string_view text, int base) {
     if (base != 0 && base != 10 && base != 16) {

@@ -1,6 +1,8 @@
 #include "kb/ui/LayoutLoader.h"
 
 #include <QBuffer>
+#include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QWidget>
@@ -10,8 +12,26 @@
 #include "kb/ui/Package.h"
 
 namespace kb::ui {
+namespace {
 
-LayoutLoader::LayoutLoader(QObject* parent) : QUiLoader(parent) {
+QStringList& SavedLibraryPaths() {
+    static QStringList paths;
+    return paths;
+}
+
+// QUiLoader loads every Qt Designer plugin it finds under the library paths as it is constructed.
+// Our classes come from the table below, never from such plugins, and loading them (QQuickWidget's
+// pulls in Qt Quick and QML) costs start-up time and megabytes: the paths are hidden meanwhile.
+QObject* WithoutDesignerPlugins(QObject* parent) {
+    SavedLibraryPaths() = QCoreApplication::libraryPaths();
+    QCoreApplication::setLibraryPaths({});
+    return parent;
+}
+
+}  // namespace
+
+LayoutLoader::LayoutLoader(QObject* parent) : QUiLoader(WithoutDesignerPlugins(parent)) {
+    QCoreApplication::setLibraryPaths(SavedLibraryPaths());
     setTranslationEnabled(true);
     // Loaded windows retranslate their texts themselves when the language changes.
     setLanguageChangeEnabled(true);
@@ -47,8 +67,26 @@ QWidget* LayoutLoader::LoadDevice(QIODevice* device, QWidget* parent) {
     buffer.open(QIODevice::ReadOnly);
     QWidget* root = load(&buffer, parent);
     ApplyLooseProperties(root, ui);
+    KeepUntranslatedItems(root);
     AssignIds(root);
     return root;
+}
+
+void LayoutLoader::KeepUntranslatedItems(QWidget* root) {
+    if (root == nullptr) {
+        return;
+    }
+    // Qt's loader keeps a list entry's source text for the retranslation of a language change; for an
+    // entry marked notr="true" it keeps the plain text, which the retranslation then turns into an empty
+    // string. Such entries have nothing to retranslate: forget their source so they keep their text.
+    const auto lists = root->findChildren<QComboBox*>();
+    for (QComboBox* list : lists) {
+        for (int i = 0; i < list->count(); ++i) {
+            if (list->itemData(i, Qt::DisplayPropertyRole).typeId() == QMetaType::QString) {
+                list->setItemData(i, QVariant(), Qt::DisplayPropertyRole);
+            }
+        }
+    }
 }
 
 void LayoutLoader::AssignIds(QWidget* root) {

@@ -55,7 +55,12 @@ QRect Skin::FrameRect(int frame) const {
 }
 
 QPixmap Skin::FramePixmap(int frame) const {
-    return strip_.isNull() ? QPixmap() : strip_.copy(FrameRect(frame));
+    if (strip_.isNull()) {
+        return {};
+    }
+    // A one-frame skin shares its image: the keyboard pictures are megabytes each.
+    const QRect rect = FrameRect(frame);
+    return rect == strip_.rect() ? strip_ : strip_.copy(rect);
 }
 
 void Skin::Draw(QPainter& painter, const QRect& target, int frame) const {

@@ -7,6 +7,7 @@
 #include <limits>
 #include <pugixml.hpp>
 
+#include "CoordButtonAccessible.h"
 #include "kb/common/AtomicFile.h"
 #include "kb/common/NumberText.h"
 #include "kb/ui/Package.h"
@@ -123,6 +124,7 @@ std::vector<KeyButton> ReadCoordinateFile(const QString& path, uint32_t defaultC
 }
 
 CoordButtonImage::CoordButtonImage(QWidget* parent) : QWidget(parent) {
+    InstallCoordButtonAccessibility();
     setMouseTracking(true);
 }
 

@@ -5,7 +5,7 @@
 namespace kb {
 
 class UniqueFd {
-public:
+  public:
     UniqueFd() noexcept = default;
     explicit UniqueFd(int fd) noexcept : fd_(fd) {}
     ~UniqueFd() { Reset(); }
@@ -33,7 +33,7 @@ public:
     // Closes the held descriptor (if any) and takes fd.
     void Reset(int fd = -1) noexcept;
 
-private:
+  private:
     int fd_ = -1;
 };
 

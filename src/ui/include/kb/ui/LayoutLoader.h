@@ -33,6 +33,8 @@ class LayoutLoader : public QUiLoader {
 
     // Sets the ID of `root` and of every descendant whose objectName is in the named-ID table.
     static void AssignIds(QWidget* root);
+    // List entries marked untranslatable keep their text when the language changes.
+    static void KeepUntranslatedItems(QWidget* root);
 
     QWidget* createWidget(const QString& className, QWidget* parent = nullptr,
                           const QString& name = QString()) override;

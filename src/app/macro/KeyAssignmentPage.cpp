@@ -1,0 +1,189 @@
+#include "KeyAssignmentPage.h"
+
+#include "VirtualKeyFeed.h"
+#include "kb/common/AppConfig.h"
+#include "kb/common/Trace.h"
+#include "kb/device/FilterChannel.h"
+#include "kb/ui/Prompt.h"
+#include "kb/ui/Translator.h"
+
+namespace {
+
+constexpr uint32_t kModeNormal = 1;
+
+QString RefusalText(kb::RecordFit fit, std::size_t steps) {
+    switch (fit) {
+        case kb::RecordFit::TooManySteps:
+            return kb::ui::Tr(
+                       QStringLiteral("This macro has %1 steps, but a key can hold at most %2. Remove some "
+                                      "steps and assign it again. The key keeps its previous assignment."))
+                .arg(steps)
+                .arg(kb::kMaxRecordSteps);
+        case kb::RecordFit::TooLarge:
+            return kb::ui::Tr(
+                QStringLiteral("This macro is too long to be stored for a key. Remove some steps and "
+                               "assign it again. The key keeps its previous assignment."));
+        default:
+            return kb::ui::Tr(
+                QStringLiteral("This play mode cannot be stored for a key. The key keeps its previous "
+                               "assignment."));
+    }
+}
+
+}  // namespace
+
+KeyAssignmentPage::KeyAssignmentPage(Services services)
+    : s_(std::move(services)), runner_([](MacroRecordDlg& dialog) { return dialog.Run(); }) {
+    VirtualKeyFeed::InstallIfEnabled();
+}
+
+QString KeyAssignmentPage::LabelFor(const kb::KeyRecord& record) {
+    QString label = QString::fromStdU16String(record.keyName);
+    if (!record.assignedName.empty()) {
+        label += QStringLiteral(" : ") + kb::ui::Tr(QString::fromStdU16String(record.assignedName));
+    }
+    return label;
+}
+
+void KeyAssignmentPage::ShowStoredAssignments() {
+    if (s_.picture == nullptr) {
+        return;
+    }
+    for (const kb::KeyRecord& record : s_.records.Records()) {
+        s_.picture->SetMarked(static_cast<int32_t>(record.code), true);
+        s_.picture->SetLabel(static_cast<int32_t>(record.code), LabelFor(record));
+    }
+}
+
+int KeyAssignmentPage::OnCoordButtonClick(int32_t code, const QString& name, int released,
+                                          uint32_t /*keyFlags*/, int /*x*/, int /*y*/) {
+    if (released == 0 || (s_.keyboardOpen && !s_.keyboardOpen())) {
+        return 0;
+    }
+    targets_[static_cast<uint32_t>(code)] = name.toStdU16String();
+    dialog_ = std::make_unique<MacroRecordDlg>(s_.filter, s_.library, s_.picture, targets_, s_.config,
+                                               s_.prompt, s_.owner);
+    s_.filter.SetFilterMode(MacroRecordDlg::kModeNoRemap);
+    const int result = runner_(*dialog_);
+    s_.filter.SetFilterMode(kModeNormal);
+    if (result == MacroRecordDlg::kResultOk) {
+        Confirm(code, name);
+    } else if (result == MacroRecordDlg::kResultDelete) {
+        Delete(code);
+    }
+    dialog_.reset();
+    targets_.clear();
+    return 0;
+}
+
+void KeyAssignmentPage::Confirm(int32_t code, const QString& name) {
+    if (code != 0) {
+        kb::KeyRecord record;
+        const bool built = BuildRecord(code, name, record);
+        const kb::RecordFit fit = built ? kb::CheckRecordFits(record) : kb::RecordFit::Fits;
+        if (fit != kb::RecordFit::Fits) {
+            // Nothing is written: the key keeps its previous record, mark and label.
+            s_.prompt.Ask(s_.owner, RefusalText(fit, record.steps.size()),
+                          kb::ui::Tr(QStringLiteral("Warning")), kb::ui::PromptButtons::Ok);
+        } else {
+            if (s_.picture != nullptr) {
+                s_.picture->SetMarked(code, true);
+            }
+            if (built) {
+                if (s_.picture != nullptr) {
+                    s_.picture->SetLabel(code, LabelFor(record));
+                }
+                if (kb::IsRefused(s_.records.SetRecord(record))) {
+                    kb::Trace("key assignment: the record for %d was refused\n", code);
+                }
+                WriteRecordsAndReload();
+            }
+        }
+    }
+    if (!s_.library.Save()) {
+        kb::Trace("key assignment: could not write %s\n", s_.library.Path().string().c_str());
+    }
+}
+
+bool KeyAssignmentPage::BuildRecord(int32_t code, const QString& name, kb::KeyRecord& record) const {
+    record.code = static_cast<uint32_t>(code);
+    record.keyName = name.toStdU16String();
+    const kb::MacroLibrary& lib = s_.library;
+    switch (lib.type) {
+        case kb::kKindMacro: {
+            const kb::MacroGroup* group = lib.group >= 0 ? lib.GroupAt(lib.group) : nullptr;
+            if (group == nullptr) {
+                return false;
+            }
+            record.kind = kb::kKindMacro;
+            record.parameter = lib.repeat;
+            record.mode = lib.play + 2;
+            record.assignedName = group->name;
+            record.steps = group->steps;
+            return true;
+        }
+        case kb::kKindSingleKey: {
+            KeyButton key;
+            if (s_.picture == nullptr || !s_.picture->GetButton(lib.skcode, key)) {
+                return false;
+            }
+            record.kind = kb::kKindSingleKey;
+            record.parameter = lib.skcode;
+            record.mode = 1;
+            record.assignedName = key.name.toStdU16String();
+            return true;
+        }
+        case kb::kKindMediaKey: {
+            const auto& items = s_.config.MediaKeys();
+            if (lib.media < 0 || static_cast<std::size_t>(lib.media) >= items.size()) {
+                return false;
+            }
+            const kb::MediaKeyItem& item = items[static_cast<std::size_t>(lib.media)];
+            record.kind = kb::kKindMediaKey;
+            record.parameter = 1;
+            record.mode = 2;
+            record.assignedName = item.name;
+            record.steps = {kb::MacroStep{item.code, 0, 0, u""}};
+            return true;
+        }
+        case kb::kKindFunctionKey: {
+            const auto& items = s_.config.FunctionKeys();
+            if (lib.function < 0 || static_cast<std::size_t>(lib.function) >= items.size() ||
+                items[static_cast<std::size_t>(lib.function)].keys.empty()) {
+                return false;
+            }
+            const kb::FunctionKeyItem& item = items[static_cast<std::size_t>(lib.function)];
+            record.kind = kb::kKindFunctionKey;
+            record.parameter = 1;
+            record.mode = 2;
+            record.assignedName = item.name;
+            for (const auto& [key, delay] : item.keys) {
+                record.steps.push_back(kb::MacroStep{static_cast<uint32_t>(key), 1, delay + 1, u""});
+            }
+            for (const auto& [key, delay] : item.keys) {
+                record.steps.push_back(kb::MacroStep{static_cast<uint32_t>(key), 0, delay, u""});
+            }
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+void KeyAssignmentPage::Delete(int32_t code) {
+    (void)s_.records.RemoveRecord(static_cast<uint32_t>(code));  // a key without a record is fine too
+    KeyButton key;
+    if (s_.picture != nullptr && s_.picture->GetButton(code, key)) {
+        s_.picture->SetLabel(code, kb::ui::Tr(key.name));
+        s_.picture->SetMarked(code, false);
+    }
+    WriteRecordsAndReload();
+}
+
+void KeyAssignmentPage::WriteRecordsAndReload() {
+    if (!s_.records.SaveRecords()) {
+        // Not reported: the picture and the table stay as changed; the next save writes them.
+        kb::Trace("key assignment: could not write the record file: %s\n", s_.records.LastError().c_str());
+    }
+    s_.filter.ReloadAssignments();
+}
