@@ -15,6 +15,8 @@ packages=(
     x11-apps x11-utils netpbm libxcb1-dev
     # the device layer and the filter daemon
     libudev-dev libevdev-dev umockdev libumockdev-dev
+    # the fuzz targets (libFuzzer and the sanitizer runtimes come with clang's runtime package)
+    clang-14 libclang-rt-14-dev
     # the Debian package and its checks
     dpkg-dev desktop-file-utils appstream man-db
 )

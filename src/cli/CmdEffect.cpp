@@ -61,7 +61,9 @@ class ObservedTransport final : public kb::IHidTransport {
         ++setFeatureCalls;
         return lastSetFeatureOk;
     }
-    bool GetFeature(kb::Report& report) override { return inner_.GetFeature(report); }
+    bool GetFeature(kb::Report& report, std::size_t& received) override {
+        return inner_.GetFeature(report, received);
+    }
     int32_t Write(const kb::Report& report) override { return inner_.Write(report); }
 
     bool lastSetFeatureOk = false;

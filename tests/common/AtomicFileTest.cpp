@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #if !defined(_WIN32)
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include <filesystem>
@@ -58,6 +61,33 @@ TEST_F(AtomicFileTest, NewFilesAreNotWritableByOthersAndOldFilesKeepTheirMode) {
     ASSERT_TRUE(kb::WriteFileAtomically(dir_ / "record.bin", "y").ok);
     ASSERT_EQ(::stat((dir_ / "record.bin").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+#endif
+
+#if !defined(_WIN32)
+TEST_F(AtomicFileTest, TemporariesOfDeadSavesAreSweptAndLiveOnesKept) {
+    const fs::path file = dir_ / "macro.xml";
+    // Left by a save that was killed: nobody holds it.
+    kbtest::WriteFile(dir_ / ".macro.xml.Ab3dE9", "torn");
+    // A save in progress in another process holds its temporary locked.
+    kbtest::WriteFile(dir_ / ".macro.xml.Zz0000", "in progress");
+    const int live = ::open((dir_ / ".macro.xml.Zz0000").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(live, 0);
+    ASSERT_EQ(::flock(live, LOCK_EX), 0);
+    // Other files that look alike are not ours.
+    kbtest::WriteFile(dir_ / ".record.bin.Ab3dE9", "other file's");
+    kbtest::WriteFile(dir_ / ".macro.xml.toolong", "not a temporary name");
+
+    ASSERT_TRUE(kb::WriteFileAtomically(file, "new").ok);
+    EXPECT_EQ(kbtest::ReadFile(file), "new");
+    EXPECT_FALSE(fs::exists(dir_ / ".macro.xml.Ab3dE9"));
+    EXPECT_TRUE(fs::exists(dir_ / ".macro.xml.Zz0000"));
+    EXPECT_TRUE(fs::exists(dir_ / ".record.bin.Ab3dE9"));
+    EXPECT_TRUE(fs::exists(dir_ / ".macro.xml.toolong"));
+    ::close(live);
+
+    ASSERT_TRUE(kb::WriteFileAtomically(file, "newer").ok);
+    EXPECT_FALSE(fs::exists(dir_ / ".macro.xml.Zz0000"));
 }
 #endif
 

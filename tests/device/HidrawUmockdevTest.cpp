@@ -104,9 +104,11 @@ class HidrawTest : public ::testing::Test {
     }
     void TearDown() override { g_object_unref(testbed_); }
 
-    // A USB device with one HID interface node per descriptor; returns the hidraw syspaths.
+    // A USB device with one HID interface node per descriptor; returns the hidraw syspaths. `bus` is the
+    // HID bus: "0005" makes Bluetooth keyboards behind a USB adapter.
     std::vector<std::string> AddUsbDevice(const char* usbName, const char* vid, const char* pid,
-                                          const std::vector<Bytes>& descriptors, int firstNode) {
+                                          const std::vector<Bytes>& descriptors, int firstNode,
+                                          const char* bus = "0003") {
         gchar* usb =
             umockdev_testbed_add_device(testbed_, "usb", usbName, nullptr, "idVendor", vid, "idProduct", pid,
                                         "bcdDevice", "0105", nullptr, "DEVTYPE", "usb_device", nullptr);
@@ -118,8 +120,8 @@ class HidrawTest : public ::testing::Test {
                 umockdev_testbed_add_device(testbed_, "usb", ifName.c_str(), usb, "bInterfaceNumber",
                                             number.c_str(), nullptr, "DEVTYPE", "usb_interface", nullptr);
             const std::string hidName =
-                std::string("0003:") + vid + ":" + pid + "." + std::to_string(firstNode);
-            const std::string hidId = std::string("0003:0000") + vid + ":0000" + pid;
+                std::string(bus) + ":" + vid + ":" + pid + "." + std::to_string(firstNode);
+            const std::string hidId = std::string(bus) + ":0000" + vid + ":0000" + pid;
             gchar* hid = umockdev_testbed_add_device(testbed_, "hid", hidName.c_str(), iface, nullptr,
                                                      "HID_ID", hidId.c_str(), nullptr);
             Bytes descriptor = descriptors[i];
@@ -218,6 +220,38 @@ TEST_F(HidrawTest, ListsEachTopLevelCollectionInSystemOrder) {
     none.pids = {0x1234};
     EXPECT_TRUE(EnumHidInterfaces(none).empty());
     EXPECT_TRUE(EnumHidInterfaces(HidMatch{}).empty());
+}
+
+TEST_F(HidrawTest, OnlyUsbHidDevicesTakeTheUsbInterfaceAndVersion) {
+    // A Bluetooth keyboard whose adapter sits on USB: the adapter's interface and version are not its own.
+    AddUsbDevice("1-1", "1209", "B001", {kKeyboard}, 0, "0005");
+    AddUsbDevice("1-2", "1209", "B002", {kKeyboard}, 1);
+    HidMatch match;
+    match.vid = 0x1209;
+    const std::vector<HidInterfaceInfo> all = EnumHidInterfaces(match);
+    EXPECT_EQ(Paths(all), (std::vector<std::string>{
+                              "/dev/hidraw0#hid#vid_1209&pid_b001",
+                              "/dev/hidraw1#hid#vid_1209&pid_b002&mi_00",
+                          }));
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[0].version, 0);
+    EXPECT_EQ(all[1].version, 0x105);
+}
+
+TEST_F(HidrawTest, CollectionNumbersAbove255AreWrittenWhole) {
+    Bytes many;
+    for (int i = 0; i < 257; ++i) {
+        many.insert(many.end(), kKeyboard.begin(), kKeyboard.end());
+    }
+    AddUsbDevice("1-1", "1209", "A1E5", {many}, 0);
+    HidMatch match;
+    match.vid = 0x1209;
+    const std::vector<std::string> paths = Paths(EnumHidInterfaces(match));
+    ASSERT_EQ(paths.size(), 257u);
+    EXPECT_EQ(paths[0], "/dev/hidraw0#hid#vid_1209&pid_a1e5&mi_00&col01");
+    EXPECT_EQ(paths[254], "/dev/hidraw0#hid#vid_1209&pid_a1e5&mi_00&colff");
+    EXPECT_EQ(paths[255], "/dev/hidraw0#hid#vid_1209&pid_a1e5&mi_00&col100");
+    EXPECT_EQ(paths[256], "/dev/hidraw0#hid#vid_1209&pid_a1e5&mi_00&col101");
 }
 
 TEST_F(HidrawTest, FeatureReportsReachTheNodeAndFailuresAreReported) {

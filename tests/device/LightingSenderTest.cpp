@@ -1,5 +1,7 @@
 #include "kb/device/LightingSender.h"
 
+#include <algorithm>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -28,12 +30,14 @@ class FakeHid final : public kb::IHidTransport {
         clock_.now += duration;
         return open && setOk;
     }
-    bool GetFeature(Report& report) override {
+    // Like the kernel: the reply fills `replyLength` bytes, the rest of the buffer keeps the request.
+    bool GetFeature(Report& report, std::size_t& received) override {
         EXPECT_EQ(report[0], 0x07) << "the read-back buffer still holds the report ID";
         if (!getOk) {
             return false;
         }
-        report = reply;
+        std::copy_n(reply.begin(), replyLength, report.begin());
+        received = replyLength;
         return true;
     }
     int32_t Write(const Report&) override { return 0; }
@@ -47,6 +51,7 @@ class FakeHid final : public kb::IHidTransport {
     bool getOk = true;
     int64_t duration = 0;
     Report reply{};
+    std::size_t replyLength = kb::kReportSize;
     std::vector<Sent> sent;
 
   private:
@@ -183,6 +188,25 @@ TEST_F(LightingSenderTest, FirmwareVersion) {
     hid.setOk = false;
     sender.ReadFirmwareVersion();
     EXPECT_EQ(sender.FirmwareVersion(), 0x1C8);
+    hid.setOk = true;
+
+    // A reply too short to hold both version bytes, or of another report, is a failed read: the
+    // request's own bytes must not read as "v241.0".
+    struct Bad {
+        Report reply;
+        std::size_t length;
+    };
+    for (const Bad& bad : {Bad{R({7, 2, 3}), 2}, Bad{R({7}), 1}, Bad{R({0}), 0}, Bad{R({8, 2, 3}), 8}}) {
+        hid.reply = bad.reply;
+        hid.replyLength = bad.length;
+        sender.ReadFirmwareVersion();
+        EXPECT_EQ(sender.FirmwareVersion(), 0x1C8) << bad.length << " bytes of report " << int{bad.reply[0]};
+    }
+    hid.reply = R({7, 2, 3});
+    hid.replyLength = 3;
+    sender.ReadFirmwareVersion();
+    EXPECT_EQ(sender.FirmwareVersion(), 0x203);
+
     hid.open = false;
     const std::size_t sent = hid.sent.size();
     sender.ReadFirmwareVersion();

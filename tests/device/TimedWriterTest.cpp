@@ -75,18 +75,58 @@ TEST(TimedWriter, ReportsTheSystemError) {
     EXPECT_EQ(result.bytes, 0);
 }
 
-TEST(TimedWriter, DestructionWaitsForAStuckWrite) {
+// Set when the write function (and so what it owns, the descriptor in the program) is destroyed.
+struct FreedSignal {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool freed = false;
+};
+
+struct Owned {
+    explicit Owned(FreedSignal& s) : signal(s) {}
+    ~Owned() {
+        std::lock_guard guard(signal.mutex);
+        signal.freed = true;
+        signal.changed.notify_all();
+    }
+    FreedSignal& signal;
+};
+
+TEST(TimedWriter, DestructionReturnsAtOnceAndTheStuckWriteFreesItsStateAlone) {
     GatedDevice device;
+    FreedSignal signal;
     {
+        auto owned = std::make_shared<Owned>(signal);
         TimedWriter writer(
-            [&device](const uint8_t* d, std::size_t n, int& e) { return device.Write(d, n, e); });
+            [&device, owned](const uint8_t* d, std::size_t n, int& e) { return device.Write(d, n, e); });
+        owned.reset();
         const uint8_t data[1] = {5};
         EXPECT_EQ(writer.Write(data, 1, std::chrono::milliseconds(10)).status,
                   HidWriteResult::Status::TimedOut);
-        device.Open();
+        // The write is still stuck here (the gate is shut): destruction must not wait for it.
     }
+    {
+        std::lock_guard guard(signal.mutex);
+        EXPECT_FALSE(signal.freed) << "the stuck write's function was freed under it";
+    }
+    device.Open();
+    std::unique_lock lock(signal.mutex);
+    EXPECT_TRUE(signal.changed.wait_for(lock, std::chrono::seconds(30), [&signal] { return signal.freed; }));
     std::lock_guard guard(device.mutex);
     EXPECT_EQ(device.written, (std::vector<std::vector<uint8_t>>{{5}}));
+}
+
+TEST(TimedWriter, AnIdleWriterFreesItsStateWhenDestroyed) {
+    FreedSignal signal;
+    {
+        auto owned = std::make_shared<Owned>(signal);
+        TimedWriter writer([owned](const uint8_t*, std::size_t n, int&) { return static_cast<long>(n); });
+        owned.reset();
+        const uint8_t data[1] = {5};
+        EXPECT_EQ(writer.Write(data, 1, std::chrono::seconds(30)).status, HidWriteResult::Status::Done);
+    }
+    std::unique_lock lock(signal.mutex);
+    EXPECT_TRUE(signal.changed.wait_for(lock, std::chrono::seconds(30), [&signal] { return signal.freed; }));
 }
 
 }  // namespace

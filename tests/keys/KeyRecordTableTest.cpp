@@ -155,6 +155,29 @@ TEST_F(KeyRecordTableTest, RecordsThatWouldNotReadBackTheSameAreRefused) {
     EXPECT_EQ(reloaded.Records()[2].keyName, largest.keyName);
 }
 
+TEST_F(KeyRecordTableTest, AFileWhoseNameRunsToTheRecordsEndLoadsAndSavesAgain) {
+    // The largest record, its name without a zero unit: the save used to drop it and then fail for ever.
+    std::string body = {'\xFF', '\xFF', 1, 0, 0x1E, 0, 0, 0, 1, 0, 0, 0};
+    body.append(65535 - 12, 'n');
+    uint32_t sum = 0;
+    for (char c : body) {
+        sum += static_cast<uint8_t>(c);
+    }
+    const uint32_t check = 0u - sum;
+    std::string file = body + std::string(2, '\0');
+    for (int i = 0; i < 4; ++i) {
+        file.push_back(static_cast<char>((check >> (8 * i)) & 0xFF));
+    }
+    ASSERT_TRUE(kb::WriteFileAtomically(file_, file).ok);
+    kb::KeyRecordTable table;
+    ASSERT_TRUE(table.LoadRecords(file_)) << table.LastError();
+    ASSERT_TRUE(table.SaveRecords()) << table.LastError();
+    kb::KeyRecordTable reloaded;
+    ASSERT_TRUE(reloaded.LoadRecords(file_)) << reloaded.LastError();
+    ASSERT_EQ(reloaded.Records().size(), 1u);
+    EXPECT_TRUE(reloaded.Records()[0].keyName == std::u16string(32760, u'\x6E6E'));
+}
+
 TEST_F(KeyRecordTableTest, AFailedSaveKeepsTheTableAndLeavesNoDebris) {
     // The record file's place is taken by a folder: nothing can be written there.
     fs::create_directories(file_);

@@ -135,6 +135,35 @@ TEST(RecordFileTest, KeyNameIsReadUpToItsZeroUnitAndNeverPastTheRecord) {
     EXPECT_EQ(back.records[2].mode, 2);
 }
 
+TEST(RecordFileTest, ANameRunningToTheEndOfTheLargestRecordSavesAgain) {
+    // 65535 bytes: header, then name units to the very end with no zero unit (and an odd byte left).
+    std::string record = Bytes({0xFF, 0xFF, 1, 0, 0x1E, 0, 0, 0, 1, 0, 0, 0});
+    record.append(65535 - 12, 'n');
+    const kb::RecordFileDecodeResult loaded = kb::DecodeRecordFile(WithTrailer(record));
+    ASSERT_TRUE(loaded.ok) << loaded.error;
+    ASSERT_EQ(loaded.records.size(), 1u);
+    ASSERT_EQ(loaded.records[0].keyName.size(), 32761u);
+
+    // Saved, the name loses what the zero unit needs; everything else stays, and the result is stable.
+    const std::string saved = kb::EncodeRecordFile(loaded.records);
+    const kb::RecordFileDecodeResult again = kb::DecodeRecordFile(saved);
+    ASSERT_TRUE(again.ok) << again.error;
+    ASSERT_EQ(again.records.size(), 1u);
+    kb::KeyRecord expected = loaded.records[0];
+    expected.keyName.resize(32760);
+    EXPECT_TRUE(again.records[0] == expected);
+    EXPECT_EQ(kb::EncodeRecordFile(again.records), saved);
+
+    // A cut never leaves half a surrogate pair.
+    kb::KeyRecord pair = loaded.records[0];
+    pair.keyName[32759] = 0xD83D;
+    pair.keyName[32760] = 0xDE00;
+    const kb::RecordFileDecodeResult cut = kb::DecodeRecordFile(kb::EncodeRecordFile({pair}));
+    ASSERT_TRUE(cut.ok) << cut.error;
+    ASSERT_EQ(cut.records.size(), 1u);
+    EXPECT_TRUE(cut.records[0].keyName == pair.keyName.substr(0, 32759));
+}
+
 TEST(RecordFileTest, DuplicateKeyCodesInAFileBothLoad) {
     const std::string file = kb::EncodeRecordFile({RecordA(), RecordA()});
     const kb::RecordFileDecodeResult back = kb::DecodeRecordFile(file);
@@ -267,6 +296,10 @@ TEST(RecordFileTest, MutatedFilesNeverCrashTheDecoder) {
                 ASSERT_LE(r.steps.size(), kb::kMaxRecordSteps);
                 ASSERT_LE(r.mode, 255);
             }
+            // Whatever loads saves again and loads as the same records (these names are short).
+            const kb::RecordFileDecodeResult again = kb::DecodeRecordFile(kb::EncodeRecordFile(back.records));
+            ASSERT_TRUE(again.ok) << again.error;
+            ASSERT_EQ(again.records, back.records);
         } else {
             ASSERT_TRUE(back.records.empty());
             ASSERT_FALSE(back.error.empty());

@@ -1,4 +1,5 @@
 #include "HidrawNode_linux.h"
+#include "kb/common/UniqueFd.h"
 #include "kb/common/Utf.h"
 #include "kb/device/DeviceWatcher.h"
 #include "kb/device/VirtualKeyboard.h"
@@ -24,21 +25,18 @@ namespace {
 // only under this mutex, and a late call then finds it gone instead of writing to a reused number.
 struct WakeSignal {
     std::mutex mutex;
-    int fd = -1;
+    UniqueFd fd;
 
     void Signal() {
         const std::lock_guard guard(mutex);
-        if (fd >= 0) {
+        if (fd) {
             const uint64_t one = 1;
-            [[maybe_unused]] const ssize_t ignored = ::write(fd, &one, sizeof one);
+            [[maybe_unused]] const ssize_t ignored = ::write(fd.Get(), &one, sizeof one);
         }
     }
     void Close() {
         const std::lock_guard guard(mutex);
-        if (fd >= 0) {
-            ::close(fd);
-            fd = -1;
-        }
+        fd.Reset();
     }
 };
 
@@ -47,11 +45,31 @@ struct WakeSignal {
 struct DeviceWatcher::Impl {
     udev* context = nullptr;
     udev_monitor* monitor = nullptr;
-    int epoll = -1;
+    UniqueFd epoll;
     std::shared_ptr<WakeSignal> wakeSignal;
     int wake = -1;   // eventfd: the virtual keyboard has news (owned by wakeSignal)
-    int timer = -1;  // timerfd: the virtual keyboard's return is due
+    UniqueFd timer;  // timerfd: the virtual keyboard's return is due
     int listener = 0;
+
+    Impl() = default;
+    Impl(const Impl&) = delete;
+    Impl& operator=(const Impl&) = delete;
+
+    ~Impl() {
+        // The listener first, so that no new wake-up starts; one already under way finds the eventfd gone.
+        if (listener != 0) {
+            VirtualKeyboard::Instance().RemoveListener(listener);
+        }
+        if (monitor != nullptr) {
+            udev_monitor_unref(monitor);
+        }
+        if (context != nullptr) {
+            udev_unref(context);
+        }
+        if (wakeSignal != nullptr) {
+            wakeSignal->Close();
+        }
+    }
     // Identity paths by DEVPATH, learnt while the sysfs tree exists, for naming a later removal.
     std::map<std::string, std::vector<std::string>> known;
 
@@ -101,7 +119,7 @@ struct DeviceWatcher::Impl {
 
     // Arms the timer for the virtual keyboard's return (or disarms it).
     void ArmTimer() {
-        if (timer < 0) {
+        if (!timer) {
             return;
         }
         itimerspec spec{};
@@ -112,14 +130,14 @@ struct DeviceWatcher::Impl {
             spec.it_value.tv_sec = static_cast<time_t>(at / 1000000000LL);
             spec.it_value.tv_nsec = static_cast<long>(at % 1000000000LL);
         }
-        timerfd_settime(timer, TFD_TIMER_ABSTIME, &spec, nullptr);
+        timerfd_settime(timer.Get(), TFD_TIMER_ABSTIME, &spec, nullptr);
     }
 
     void Add(int fd) const {
         epoll_event event{};
         event.events = EPOLLIN;
         event.data.fd = fd;
-        epoll_ctl(epoll, EPOLL_CTL_ADD, fd, &event);
+        epoll_ctl(epoll.Get(), EPOLL_CTL_ADD, fd, &event);
     }
 
     static void Drain(int fd) {
@@ -138,8 +156,8 @@ DeviceWatcher::~DeviceWatcher() {
 bool DeviceWatcher::Start() {
     Stop();
     auto impl = std::make_unique<Impl>();
-    impl->epoll = epoll_create1(EPOLL_CLOEXEC);
-    if (impl->epoll < 0) {
+    impl->epoll.Reset(epoll_create1(EPOLL_CLOEXEC));
+    if (!impl->epoll) {
         return false;
     }
     impl->context = udev_new();
@@ -158,20 +176,18 @@ bool DeviceWatcher::Start() {
         impl->EnumeratePresent();
     }
     if (VirtualKeyboard::Enabled()) {
-        impl->wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        impl->timer = timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
         impl->wakeSignal = std::make_shared<WakeSignal>();
-        impl->wakeSignal->fd = impl->wake;
-        if (impl->wake >= 0 && impl->timer >= 0) {
+        impl->wakeSignal->fd.Reset(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+        impl->wake = impl->wakeSignal->fd.Get();
+        impl->timer.Reset(timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK));
+        if (impl->wake >= 0 && impl->timer) {
             impl->Add(impl->wake);
-            impl->Add(impl->timer);
+            impl->Add(impl->timer.Get());
             impl->listener =
                 VirtualKeyboard::Instance().AddListener([signal = impl->wakeSignal] { signal->Signal(); });
         }
     }
     if (impl->monitor == nullptr && impl->listener == 0) {
-        impl_ = std::move(impl);
-        Stop();
         return false;
     }
     impl_ = std::move(impl);
@@ -180,26 +196,6 @@ bool DeviceWatcher::Start() {
 }
 
 void DeviceWatcher::Stop() {
-    if (impl_ == nullptr) {
-        return;
-    }
-    if (impl_->listener != 0) {
-        VirtualKeyboard::Instance().RemoveListener(impl_->listener);
-    }
-    if (impl_->monitor != nullptr) {
-        udev_monitor_unref(impl_->monitor);
-    }
-    if (impl_->context != nullptr) {
-        udev_unref(impl_->context);
-    }
-    if (impl_->wakeSignal != nullptr) {
-        impl_->wakeSignal->Close();
-    }
-    for (int fd : {impl_->epoll, impl_->timer}) {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
     impl_.reset();
 }
 
@@ -208,7 +204,7 @@ bool DeviceWatcher::IsRunning() const {
 }
 
 intptr_t DeviceWatcher::PollHandle() const {
-    return impl_ != nullptr ? impl_->epoll : -1;
+    return impl_ != nullptr ? impl_->epoll.Get() : -1;
 }
 
 std::vector<DeviceEvent> DeviceWatcher::ProcessPending() {
@@ -229,7 +225,7 @@ std::vector<DeviceEvent> DeviceWatcher::ProcessPending() {
     }
     if (impl_->listener != 0) {
         Impl::Drain(impl_->wake);
-        Impl::Drain(impl_->timer);
+        Impl::Drain(impl_->timer.Get());
         std::vector<DeviceEvent> simulated = VirtualKeyboard::Instance().TakeEvents(impl_->listener);
         events.insert(events.end(), simulated.begin(), simulated.end());
         impl_->ArmTimer();

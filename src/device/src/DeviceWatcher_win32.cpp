@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -21,27 +22,70 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"kbstudio.DeviceWatcher";
 constexpr UINT kWakeMessage = WM_APP + 1;  // the virtual keyboard's deadline may have changed
 
+// What the virtual keyboard's listener reaches: the event object and the window. The virtual keyboard
+// calls its listeners outside its own lock, so a call may still be under way on another thread after the
+// listener was removed: the listener co-owns this object, and a late call finds it closed instead of
+// touching a watcher that is gone.
+struct WakeSignal {
+    std::mutex mutex;
+    win32::ScopedHandle ready{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    HWND window = nullptr;  // guarded by mutex; the message-only window, once it exists
+    bool closed = false;    // guarded by mutex
+
+    void Signal() {
+        const std::lock_guard guard(mutex);
+        if (closed) {
+            return;
+        }
+        SetEvent(ready.Get());
+        if (window != nullptr) {
+            PostMessageW(window, kWakeMessage, 0, 0);
+        }
+    }
+    void SetWindow(HWND hwnd) {
+        const std::lock_guard guard(mutex);
+        window = hwnd;
+    }
+    void Close() {
+        const std::lock_guard guard(mutex);
+        closed = true;
+        window = nullptr;
+    }
+};
+
 }  // namespace
 
 struct DeviceWatcher::Impl {
     std::mutex mutex;
     std::vector<DeviceEvent> pending;  // guarded by mutex
-    win32::ScopedHandle ready{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    std::shared_ptr<WakeSignal> wake = std::make_shared<WakeSignal>();
+    HANDLE ready = wake->ready.Get();    // signalled while events are pending; owned by wake
     std::atomic<HWND> window = nullptr;  // the message-only window, once it exists
     std::thread thread;
     int listener = 0;
 
+    Impl() = default;
+    Impl(const Impl&) = delete;
+    Impl& operator=(const Impl&) = delete;
+
+    ~Impl() {
+        // The listener first, so that no new call starts; one already under way finds the signal closed.
+        if (listener != 0) {
+            VirtualKeyboard::Instance().RemoveListener(listener);
+        }
+        wake->Close();
+        if (thread.joinable()) {
+            if (const HWND hwnd = window.load(); hwnd != nullptr) {
+                PostMessageW(hwnd, WM_QUIT, 0, 0);
+            }
+            thread.join();
+        }
+    }
+
     void Queue(DeviceEvent event) {
         const std::lock_guard guard(mutex);
         pending.push_back(std::move(event));
-        SetEvent(ready.Get());
-    }
-
-    void Wake() {
-        SetEvent(ready.Get());
-        if (const HWND hwnd = window.load(); hwnd != nullptr) {
-            PostMessageW(hwnd, kWakeMessage, 0, 0);
-        }
+        SetEvent(ready);
     }
 
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -76,6 +120,7 @@ struct DeviceWatcher::Impl {
         }
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         window = hwnd;
+        wake->SetWindow(hwnd);
         started.set_value(RegisterDeviceInterfaceNotifications(hwnd));
 
         std::optional<std::chrono::steady_clock::time_point> signalled;  // the deadline already reported
@@ -93,7 +138,7 @@ struct DeviceWatcher::Impl {
             if (MsgWaitForMultipleObjects(0, nullptr, FALSE, timeout, QS_ALLINPUT) == WAIT_TIMEOUT) {
                 // The virtual keyboard's return is due: the owner's ProcessPending completes it.
                 signalled = deadline;
-                SetEvent(ready.Get());
+                SetEvent(ready);
                 continue;
             }
             MSG message;
@@ -117,13 +162,12 @@ DeviceWatcher::~DeviceWatcher() {
 bool DeviceWatcher::Start() {
     Stop();
     auto impl = std::make_unique<Impl>();
-    if (!impl->ready.IsOpen()) {
+    if (!impl->wake->ready.IsOpen()) {
         return false;
     }
     const bool simulated = VirtualKeyboard::Enabled();
     if (simulated) {
-        Impl* raw = impl.get();
-        impl->listener = VirtualKeyboard::Instance().AddListener([raw] { raw->Wake(); });
+        impl->listener = VirtualKeyboard::Instance().AddListener([wake = impl->wake] { wake->Signal(); });
     }
     std::promise<bool> started;
     std::future<bool> result = started.get_future();
@@ -140,18 +184,6 @@ bool DeviceWatcher::Start() {
 }
 
 void DeviceWatcher::Stop() {
-    if (impl_ == nullptr) {
-        return;
-    }
-    if (impl_->listener != 0) {
-        VirtualKeyboard::Instance().RemoveListener(impl_->listener);
-    }
-    if (impl_->thread.joinable()) {
-        if (const HWND hwnd = impl_->window.load(); hwnd != nullptr) {
-            PostMessageW(hwnd, WM_QUIT, 0, 0);
-        }
-        impl_->thread.join();
-    }
     impl_.reset();
 }
 
@@ -160,7 +192,7 @@ bool DeviceWatcher::IsRunning() const {
 }
 
 intptr_t DeviceWatcher::PollHandle() const {
-    return impl_ != nullptr ? reinterpret_cast<intptr_t>(impl_->ready.Get()) : -1;
+    return impl_ != nullptr ? reinterpret_cast<intptr_t>(impl_->ready) : -1;
 }
 
 std::vector<DeviceEvent> DeviceWatcher::ProcessPending() {
@@ -170,7 +202,7 @@ std::vector<DeviceEvent> DeviceWatcher::ProcessPending() {
     }
     {
         const std::lock_guard guard(impl_->mutex);
-        ResetEvent(impl_->ready.Get());
+        ResetEvent(impl_->ready);
         events.swap(impl_->pending);
     }
     if (impl_->listener != 0) {

@@ -11,9 +11,11 @@
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "kb/common/Trace.h"
+#include "kb/common/UniqueFd.h"
 #include "kb/device/FilterConnection.h"
 #include "kb/device/FilterWire.h"
 
@@ -30,8 +32,7 @@ std::string SocketFolder() {
 
 class SocketConnection final : public IFilterConnection {
   public:
-    explicit SocketConnection(int fd) : fd_(fd) {}
-    ~SocketConnection() override { Drop(); }
+    explicit SocketConnection(UniqueFd fd) : fd_(std::move(fd)) {}
 
     SocketConnection(const SocketConnection&) = delete;
     SocketConnection& operator=(const SocketConnection&) = delete;
@@ -43,7 +44,7 @@ class SocketConnection final : public IFilterConnection {
         }
         // One request and its reply at a time: the monitor thread and the UI thread share the stream.
         const std::lock_guard guard(mutex_);
-        if (fd_ < 0) {
+        if (!fd_) {
             return std::nullopt;
         }
         std::array<std::byte, filterwire::kHeaderBytes + filterwire::kMaxInputBytes> request{};
@@ -75,15 +76,10 @@ class SocketConnection final : public IFilterConnection {
     }
 
   private:
-    void Drop() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-    }
+    void Drop() { fd_.Reset(); }
 
     bool Wait(short events) {
-        pollfd p{fd_, events, 0};
+        pollfd p{fd_.Get(), events, 0};
         for (;;) {
             const int r = ::poll(&p, 1, kReplyTimeoutMs);
             if (r > 0) {
@@ -100,7 +96,7 @@ class SocketConnection final : public IFilterConnection {
             if (!Wait(POLLOUT)) {
                 return false;
             }
-            const ssize_t n = ::send(fd_, data, size, MSG_NOSIGNAL);
+            const ssize_t n = ::send(fd_.Get(), data, size, MSG_NOSIGNAL);
             if (n < 0 && errno == EINTR) {
                 continue;
             }
@@ -118,7 +114,7 @@ class SocketConnection final : public IFilterConnection {
             if (!Wait(POLLIN)) {
                 return false;
             }
-            const ssize_t n = ::recv(fd_, data, size, 0);
+            const ssize_t n = ::recv(fd_.Get(), data, size, 0);
             if (n < 0 && errno == EINTR) {
                 continue;
             }
@@ -132,7 +128,7 @@ class SocketConnection final : public IFilterConnection {
     }
 
     std::mutex mutex_;
-    int fd_;
+    UniqueFd fd_;
 };
 
 FilterOpenResult Connect(const std::string& path) {
@@ -146,19 +142,18 @@ FilterOpenResult Connect(const std::string& path) {
         return result;
     }
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
+    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!fd) {
         result.error = FilterOpenError::Failed;
         result.problem = std::string("cannot create a socket: ") + std::strerror(errno);
         return result;
     }
     int rc = 0;
     do {
-        rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+        rc = ::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address));
     } while (rc != 0 && errno == EINTR);
     if (rc != 0) {
         const int error = errno;
-        ::close(fd);
         if (error == EACCES || error == EPERM) {
             result.error = FilterOpenError::NoPermission;
             result.problem = "no permission on the filter socket " + path;
@@ -171,7 +166,7 @@ FilterOpenResult Connect(const std::string& path) {
         }
         return result;
     }
-    result.connection = std::make_shared<SocketConnection>(fd);
+    result.connection = std::make_shared<SocketConnection>(std::move(fd));
     result.error = FilterOpenError::None;
     return result;
 }

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,7 +26,8 @@ class HidChannel {
     // The value traced as the handle.
     virtual intptr_t Handle() const = 0;
     virtual HidCapabilities Capabilities() const = 0;
-    virtual bool GetFeature(Report& report) = 0;
+    // The number of bytes the reply filled (the report ID included); nullopt when the read failed.
+    virtual std::optional<std::size_t> GetFeature(Report& report) = 0;
     virtual bool SetFeature(const Report& report) = 0;
     virtual HidWriteResult Write(const uint8_t* data, std::size_t length,
                                  std::chrono::milliseconds timeout) = 0;

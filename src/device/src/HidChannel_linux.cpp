@@ -1,6 +1,7 @@
 #include "HidChannel.h"
 #include "HidrawNode_linux.h"
 #include "TimedWriter.h"
+#include "kb/common/UniqueFd.h"
 #include "kb/common/Utf.h"
 
 #include <fcntl.h>
@@ -10,6 +11,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
+#include <utility>
 
 namespace kb {
 namespace {
@@ -25,40 +28,40 @@ long WriteAll(int fd, const uint8_t* data, std::size_t length, int& error) {
 
 class HidrawChannel final : public HidChannel {
   public:
-    HidrawChannel(int fd, HidCapabilities capabilities)
-        : fd_(fd),
+    // The descriptor is shared with the writer's worker: a write still stuck when the channel goes keeps
+    // it open (so its number cannot be reused under the write), and the last owner closes it.
+    HidrawChannel(UniqueFd fd, HidCapabilities capabilities)
+        : fd_(std::make_shared<const UniqueFd>(std::move(fd))),
           capabilities_(capabilities),
-          writer_(std::make_unique<TimedWriter>([fd](const uint8_t* data, std::size_t length, int& error) {
-              return WriteAll(fd, data, length, error);
-          })) {}
+          writer_([fd = fd_](const uint8_t* data, std::size_t length, int& error) {
+              return WriteAll(fd->Get(), data, length, error);
+          }) {}
 
-    ~HidrawChannel() override {
-        // The writer first: a write still running must end before its descriptor is closed (and reused).
-        writer_.reset();
-        ::close(fd_);
-    }
-
-    intptr_t Handle() const override { return fd_; }
+    intptr_t Handle() const override { return fd_->Get(); }
     HidCapabilities Capabilities() const override { return capabilities_; }
 
-    bool GetFeature(Report& report) override {
-        return ::ioctl(fd_, HIDIOCGFEATURE(kReportSize), report.data()) >= 0;
+    std::optional<std::size_t> GetFeature(Report& report) override {
+        const int received = ::ioctl(fd_->Get(), HIDIOCGFEATURE(kReportSize), report.data());
+        if (received < 0) {
+            return std::nullopt;
+        }
+        return static_cast<std::size_t>(received);
     }
 
     bool SetFeature(const Report& report) override {
         Report copy = report;  // the request takes a non-const buffer
-        return ::ioctl(fd_, HIDIOCSFEATURE(kReportSize), copy.data()) >= 0;
+        return ::ioctl(fd_->Get(), HIDIOCSFEATURE(kReportSize), copy.data()) >= 0;
     }
 
     HidWriteResult Write(const uint8_t* data, std::size_t length,
                          std::chrono::milliseconds timeout) override {
-        return writer_->Write(data, length, timeout);
+        return writer_.Write(data, length, timeout);
     }
 
   private:
-    int fd_;
+    std::shared_ptr<const UniqueFd> fd_;
     HidCapabilities capabilities_;
-    std::unique_ptr<TimedWriter> writer_;
+    TimedWriter writer_;
 };
 
 int OpenFlags(uint32_t access) {
@@ -79,7 +82,7 @@ HidCapabilities ReadCapabilities(const std::string& devnode, int32_t collection)
     std::vector<uint8_t> descriptor;
     if (device != nullptr && ReadReportDescriptor(device, descriptor)) {
         const std::vector<HidTopLevelCollection> collections = ParseReportDescriptor(descriptor);
-        const std::size_t index = collection > 0 ? static_cast<std::size_t>(collection - 1) : 0;
+        const std::size_t index = collection > 0 ? static_cast<std::size_t>(collection) - 1 : 0;
         if (index < collections.size()) {
             const HidTopLevelCollection& c = collections[index];
             capabilities = {c.usagePage, c.usage, c.inputReportLength, c.outputReportLength,
@@ -104,15 +107,14 @@ HidOpenResult OpenSystemHidChannel(std::u16string_view path, uint32_t access) {
         result.error = ENOENT;
         return result;
     }
-    const int fd = ::open(result.nodePath.c_str(), OpenFlags(access));
-    if (fd < 0) {
+    UniqueFd fd(::open(result.nodePath.c_str(), OpenFlags(access)));
+    if (!fd) {
         result.error = errno;
         return result;
     }
-    HidPathIds ids;
-    const int32_t collection = ParseHidPath(text, ids) ? ids.collection : -1;
-    result.handle = fd;
-    result.channel = std::make_unique<HidrawChannel>(fd, ReadCapabilities(result.nodePath, collection));
+    result.handle = fd.Get();
+    result.channel = std::make_unique<HidrawChannel>(
+        std::move(fd), ReadCapabilities(result.nodePath, IdentityPathCollection(text)));
     return result;
 }
 

@@ -46,8 +46,12 @@ class Win32HidChannel final : public HidChannel {
     intptr_t Handle() const override { return reinterpret_cast<intptr_t>(handle_.Get()); }
     HidCapabilities Capabilities() const override { return capabilities_; }
 
-    bool GetFeature(Report& report) override {
-        return HidD_GetFeature(handle_.Get(), report.data(), static_cast<ULONG>(report.size())) != FALSE;
+    std::optional<std::size_t> GetFeature(Report& report) override {
+        // The class driver fills the whole buffer or fails.
+        if (HidD_GetFeature(handle_.Get(), report.data(), static_cast<ULONG>(report.size())) == FALSE) {
+            return std::nullopt;
+        }
+        return report.size();
     }
 
     bool SetFeature(const Report& report) override {

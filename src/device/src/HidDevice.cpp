@@ -154,10 +154,17 @@ int32_t HidDevice::Write(const Report& report) {
     return written;
 }
 
-bool HidDevice::GetFeature(Report& report) {
+bool HidDevice::GetFeature(Report& report, std::size_t* received) {
     std::lock_guard lock(NamedLock::Get("HidDevice::GetFeature"));
     const std::shared_ptr<HidChannel> channel = CurrentChannel();
-    return channel != nullptr && channel->GetFeature(report);
+    if (channel == nullptr) {
+        return false;
+    }
+    const std::optional<std::size_t> filled = channel->GetFeature(report);
+    if (filled && received != nullptr) {
+        *received = *filled;
+    }
+    return filled.has_value();
 }
 
 bool HidDevice::SetFeature(const Report& report) {

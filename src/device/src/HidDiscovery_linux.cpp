@@ -1,5 +1,6 @@
 #include "HidrawNode_linux.h"
 #include "kb/common/Trace.h"
+#include "kb/common/UniqueFd.h"
 #include "kb/common/Utf.h"
 #include "kb/device/HidDiscovery.h"
 #include "kb/device/VirtualKeyboard.h"
@@ -54,13 +55,12 @@ std::vector<HidInterfaceInfo> EnumHidInterfaces(const HidMatch& match) {
                 info.pid = entry.ids.pid;
                 info.interfaceNumber = entry.ids.interfaceNumber;
                 info.collection = entry.ids.collection;
-                const int fd = ::open(node.devnode.c_str(), O_RDWR | O_CLOEXEC);
-                Trace("open dev: %08x\n", static_cast<unsigned>(fd));
-                if (fd >= 0) {
+                const UniqueFd fd(::open(node.devnode.c_str(), O_RDWR | O_CLOEXEC));
+                Trace("open dev: %08x\n", static_cast<unsigned>(fd.Get()));
+                if (fd) {
                     info.version = node.version;
                     info.usagePage = entry.collection.usagePage;
                     info.usage = entry.collection.usage;
-                    ::close(fd);
                 }
                 result.push_back(info);
             }

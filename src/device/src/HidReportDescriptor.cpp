@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <utility>
 
 namespace kb {
@@ -31,6 +32,51 @@ enum : uint8_t {
 // A malicious descriptor could push without end; real ones nest a few levels at most.
 constexpr std::size_t kMaxPushDepth = 64;
 
+// One short item; long items are skipped by the reader and never returned.
+struct Item {
+    uint8_t type = 0;
+    uint8_t tag = 0;
+    std::size_t size = 0;  // data bytes: 0, 1, 2 or 4
+    uint32_t value = 0;    // little-endian data
+};
+
+// Walks the items of a descriptor; stops at the end or at an item that runs past it.
+class ItemReader {
+  public:
+    explicit ItemReader(std::span<const uint8_t> bytes) : bytes_(bytes) {}
+
+    std::optional<Item> Next() {
+        while (pos_ < bytes_.size()) {
+            const uint8_t prefix = bytes_[pos_];
+            const std::size_t left = bytes_.size() - pos_;
+            if (prefix == kLongItemPrefix) {
+                if (left < 3 || left - 3 < bytes_[pos_ + 1]) {
+                    return std::nullopt;
+                }
+                pos_ += 3 + std::size_t{bytes_[pos_ + 1]};
+                continue;
+            }
+            Item item;
+            item.size = (prefix & 3) == 3 ? 4 : (prefix & 3);
+            if (left - 1 < item.size) {
+                return std::nullopt;
+            }
+            for (std::size_t i = 0; i < item.size; ++i) {
+                item.value |= static_cast<uint32_t>(bytes_[pos_ + 1 + i]) << (8 * i);
+            }
+            item.type = static_cast<uint8_t>((prefix >> 2) & 3);
+            item.tag = static_cast<uint8_t>(prefix >> 4);
+            pos_ += 1 + item.size;
+            return item;
+        }
+        return std::nullopt;
+    }
+
+  private:
+    std::span<const uint8_t> bytes_;
+    std::size_t pos_ = 0;
+};
+
 struct Globals {
     uint32_t usagePage = 0;
     uint32_t reportSize = 0;
@@ -49,135 +95,142 @@ uint16_t ByteLength(uint64_t bits) {
     return static_cast<uint16_t>(std::min<uint64_t>(bytes, 0xFFFF));
 }
 
-}  // namespace
+// The state of one parse: global items with their push stack, the first usage of the pending main item,
+// the collection depth and the top-level collections found so far.
+class DescriptorParser {
+  public:
+    void Take(const Item& item) {
+        switch (item.type) {
+            case kTypeGlobal:
+                TakeGlobal(item);
+                return;
+            case kTypeLocal:
+                TakeLocal(item);
+                return;
+            case kTypeMain:
+                TakeMain(item);
+                // Local items apply to the next main item only.
+                haveUsage_ = false;
+                firstUsageHasPage_ = false;
+                firstUsage_ = 0;
+                return;
+            default:
+                return;  // reserved item type
+        }
+    }
 
-std::vector<HidTopLevelCollection> ParseReportDescriptor(std::span<const uint8_t> descriptor) {
-    std::vector<CollectionBits> found;
-    Globals globals;
-    std::vector<Globals> stack;
-    bool haveUsage = false;
-    uint32_t firstUsage = 0;  // low 16 bits: usage; high 16 bits: page when given
-    bool firstUsageHasPage = false;
-    std::size_t depth = 0;
-    bool inTopLevel = false;
+    std::vector<HidTopLevelCollection> Result() {
+        std::vector<HidTopLevelCollection> result;
+        result.reserve(found_.size());
+        for (CollectionBits& collection : found_) {
+            for (const auto& [key, bits] : collection.bits) {
+                uint16_t& length = key.first == 0   ? collection.info.inputReportLength
+                                   : key.first == 1 ? collection.info.outputReportLength
+                                                    : collection.info.featureReportLength;
+                length = std::max(length, ByteLength(bits));
+            }
+            result.push_back(collection.info);
+        }
+        return result;
+    }
 
-    std::size_t pos = 0;
-    while (pos < descriptor.size()) {
-        const uint8_t prefix = descriptor[pos];
-        if (prefix == kLongItemPrefix) {
-            if (descriptor.size() - pos < 3) {
+  private:
+    void TakeGlobal(const Item& item) {
+        switch (item.tag) {
+            case kGlobalUsagePage:
+                globals_.usagePage = item.value;
                 break;
-            }
-            const std::size_t length = descriptor[pos + 1];
-            if (descriptor.size() - pos - 3 < length) {
+            case kGlobalReportSize:
+                globals_.reportSize = item.value;
                 break;
-            }
-            pos += 3 + length;
-            continue;
-        }
-        const std::size_t size = (prefix & 3) == 3 ? 4 : (prefix & 3);
-        if (descriptor.size() - pos - 1 < size) {
-            break;
-        }
-        uint32_t value = 0;
-        for (std::size_t i = 0; i < size; ++i) {
-            value |= static_cast<uint32_t>(descriptor[pos + 1 + i]) << (8 * i);
-        }
-        pos += 1 + size;
-        const auto type = static_cast<uint8_t>((prefix >> 2) & 3);
-        const auto tag = static_cast<uint8_t>(prefix >> 4);
-
-        if (type == kTypeGlobal) {
-            switch (tag) {
-                case kGlobalUsagePage:
-                    globals.usagePage = value;
-                    break;
-                case kGlobalReportSize:
-                    globals.reportSize = value;
-                    break;
-                case kGlobalReportCount:
-                    globals.reportCount = value;
-                    break;
-                case kGlobalReportId:
-                    globals.reportId = value;
-                    break;
-                case kGlobalPush:
-                    if (stack.size() < kMaxPushDepth) {
-                        stack.push_back(globals);
-                    }
-                    break;
-                case kGlobalPop:
-                    if (!stack.empty()) {
-                        globals = stack.back();
-                        stack.pop_back();
-                    }
-                    break;
-                default:
-                    break;
-            }
-            continue;
-        }
-        if (type == kTypeLocal) {
-            if (tag == kLocalUsage && !haveUsage) {
-                haveUsage = true;
-                firstUsage = value;
-                firstUsageHasPage = size == 4;
-            }
-            continue;
-        }
-        if (type != kTypeMain) {
-            continue;  // reserved item type
-        }
-        switch (tag) {
-            case kMainCollection:
-                if (depth == 0) {
-                    CollectionBits collection;
-                    const uint32_t page = firstUsageHasPage ? firstUsage >> 16 : globals.usagePage;
-                    collection.info.usagePage = static_cast<uint16_t>(page);
-                    collection.info.usage = haveUsage ? static_cast<uint16_t>(firstUsage & 0xFFFF) : 0;
-                    found.push_back(std::move(collection));
-                    inTopLevel = true;
+            case kGlobalReportCount:
+                globals_.reportCount = item.value;
+                break;
+            case kGlobalReportId:
+                globals_.reportId = item.value;
+                break;
+            case kGlobalPush:
+                if (stack_.size() < kMaxPushDepth) {
+                    stack_.push_back(globals_);
                 }
-                ++depth;
+                break;
+            case kGlobalPop:
+                if (!stack_.empty()) {
+                    globals_ = stack_.back();
+                    stack_.pop_back();
+                }
+                break;
+            default:
+                break;
+        }
+    }
+
+    void TakeLocal(const Item& item) {
+        if (item.tag == kLocalUsage && !haveUsage_) {
+            haveUsage_ = true;
+            firstUsage_ = item.value;
+            firstUsageHasPage_ = item.size == 4;  // an extended usage carries its page in the high word
+        }
+    }
+
+    void TakeMain(const Item& item) {
+        switch (item.tag) {
+            case kMainCollection:
+                if (depth_ == 0) {
+                    OpenTopLevel();
+                }
+                ++depth_;
                 break;
             case kMainEndCollection:
-                if (depth > 0) {
-                    --depth;
-                    inTopLevel = depth > 0;
+                if (depth_ > 0) {
+                    --depth_;
                 }
                 break;
             case kMainInput:
             case kMainOutput:
             case kMainFeature:
                 // Data outside every collection belongs to no top-level collection and is not counted.
-                if (inTopLevel) {
-                    const int kind = tag == kMainInput ? 0 : tag == kMainOutput ? 1 : 2;
-                    uint64_t& bits = found.back().bits[{kind, globals.reportId}];
-                    const uint64_t more = static_cast<uint64_t>(globals.reportSize) * globals.reportCount;
-                    bits = bits > UINT64_MAX - more ? UINT64_MAX : bits + more;
+                if (depth_ > 0) {
+                    CountBits(item.tag == kMainInput ? 0 : item.tag == kMainOutput ? 1 : 2);
                 }
                 break;
             default:
                 break;
         }
-        // Local items apply to the next main item only.
-        haveUsage = false;
-        firstUsageHasPage = false;
-        firstUsage = 0;
     }
 
-    std::vector<HidTopLevelCollection> result;
-    result.reserve(found.size());
-    for (CollectionBits& collection : found) {
-        for (const auto& [key, bits] : collection.bits) {
-            uint16_t& length = key.first == 0   ? collection.info.inputReportLength
-                               : key.first == 1 ? collection.info.outputReportLength
-                                                : collection.info.featureReportLength;
-            length = std::max(length, ByteLength(bits));
-        }
-        result.push_back(collection.info);
+    void OpenTopLevel() {
+        CollectionBits collection;
+        const uint32_t page = firstUsageHasPage_ ? firstUsage_ >> 16 : globals_.usagePage;
+        collection.info.usagePage = static_cast<uint16_t>(page);
+        collection.info.usage = haveUsage_ ? static_cast<uint16_t>(firstUsage_ & 0xFFFF) : 0;
+        found_.push_back(std::move(collection));
     }
-    return result;
+
+    void CountBits(int kind) {
+        uint64_t& bits = found_.back().bits[{kind, globals_.reportId}];
+        const uint64_t more = static_cast<uint64_t>(globals_.reportSize) * globals_.reportCount;
+        bits = bits > UINT64_MAX - more ? UINT64_MAX : bits + more;
+    }
+
+    std::vector<CollectionBits> found_;
+    Globals globals_;
+    std::vector<Globals> stack_;
+    bool haveUsage_ = false;
+    uint32_t firstUsage_ = 0;  // low 16 bits: usage; high 16 bits: page when given
+    bool firstUsageHasPage_ = false;
+    std::size_t depth_ = 0;
+};
+
+}  // namespace
+
+std::vector<HidTopLevelCollection> ParseReportDescriptor(std::span<const uint8_t> descriptor) {
+    ItemReader reader(descriptor);
+    DescriptorParser parser;
+    while (const std::optional<Item> item = reader.Next()) {
+        parser.Take(*item);
+    }
+    return parser.Result();
 }
 
 }  // namespace kb

@@ -12,8 +12,11 @@
 namespace kb {
 namespace {
 
+// The kernel's bus number of USB HID devices (BUS_USB).
+constexpr uint32_t kBusUsb = 0x03;
+
 // HID_ID is "BBBB:VVVVVVVV:PPPPPPPP" (bus, vendor, product in hexadecimal).
-bool ParseHidId(const char* text, int32_t& vid, int32_t& pid) {
+bool ParseHidId(const char* text, uint32_t& bus, int32_t& vid, int32_t& pid) {
     if (text == nullptr) {
         return false;
     }
@@ -23,10 +26,16 @@ bool ParseHidId(const char* text, int32_t& vid, int32_t& pid) {
     if (second == std::string_view::npos) {
         return false;
     }
+    const std::string_view busText = id.substr(0, first);
     const std::string_view vendor = id.substr(first + 1, second - first - 1);
     const std::string_view product = id.substr(second + 1);
+    std::size_t usedBus = 0;
     std::size_t usedVendor = 0;
     std::size_t usedProduct = 0;
+    bus = StrToULong32(busText, 16, &usedBus);
+    if (usedBus == 0 || usedBus != busText.size()) {
+        return false;
+    }
     const uint32_t v = StrToULong32(vendor, 16, &usedVendor);
     const uint32_t p = StrToULong32(product, 16, &usedProduct);
     if (usedVendor == 0 || usedProduct == 0 || usedVendor != vendor.size() || usedProduct != product.size()) {
@@ -63,10 +72,21 @@ std::string MakeIdentityPath(const std::string& devnode, int32_t vid, int32_t pi
         path += text;
     }
     if (collection >= 0) {
-        std::snprintf(text, sizeof text, "&col%02x", static_cast<unsigned>(collection & 0xFF));
+        // The whole number: a descriptor may hold more than 255 top-level collections.
+        std::snprintf(text, sizeof text, "&col%02x", static_cast<unsigned>(collection));
         path += text;
     }
     return path;
+}
+
+int32_t IdentityPathCollection(std::string_view path) {
+    const std::size_t at = path.rfind("&col");
+    if (at == std::string_view::npos) {
+        return -1;
+    }
+    std::size_t used = 0;
+    const uint32_t value = StrToULong32(path.substr(at + 4), 16, &used);
+    return used == 0 || value > 0x7FFFFFFF ? -1 : static_cast<int32_t>(value);
 }
 
 bool ReadReportDescriptor(udev_device* device, std::vector<uint8_t>& bytes) {
@@ -91,19 +111,27 @@ bool ReadReportDescriptor(udev_device* device, std::vector<uint8_t>& bytes) {
 bool DescribeHidrawNode(udev_device* device, HidrawNode& node) {
     const char* devnode = udev_device_get_devnode(device);
     udev_device* hid = udev_device_get_parent_with_subsystem_devtype(device, "hid", nullptr);
+    uint32_t bus = 0;
     int32_t vid = 0;
     int32_t pid = 0;
     if (devnode == nullptr || hid == nullptr ||
-        !ParseHidId(udev_device_get_property_value(hid, "HID_ID"), vid, pid)) {
+        !ParseHidId(udev_device_get_property_value(hid, "HID_ID"), bus, vid, pid)) {
         return false;
     }
     node.devnode = devnode;
     const char* devpath = udev_device_get_devpath(device);
     node.devpath = devpath != nullptr ? devpath : "";
-    udev_device* usbInterface = udev_device_get_parent_with_subsystem_devtype(device, "usb", "usb_interface");
-    udev_device* usbDevice = udev_device_get_parent_with_subsystem_devtype(device, "usb", "usb_device");
-    const int32_t interfaceNumber = HexAttribute(usbInterface, "bInterfaceNumber", -1);
-    node.version = static_cast<uint16_t>(HexAttribute(usbDevice, "bcdDevice", 0));
+    // Only a HID device on the USB bus has a USB interface and version of its own. A Bluetooth or I2C
+    // keyboard may still have a USB parent (the adapter), whose numbers are not the keyboard's.
+    int32_t interfaceNumber = -1;
+    node.version = 0;
+    if (bus == kBusUsb) {
+        udev_device* usbInterface =
+            udev_device_get_parent_with_subsystem_devtype(device, "usb", "usb_interface");
+        udev_device* usbDevice = udev_device_get_parent_with_subsystem_devtype(device, "usb", "usb_device");
+        interfaceNumber = HexAttribute(usbInterface, "bInterfaceNumber", -1);
+        node.version = static_cast<uint16_t>(HexAttribute(usbDevice, "bcdDevice", 0));
+    }
 
     std::vector<uint8_t> descriptor;
     std::vector<HidTopLevelCollection> collections;

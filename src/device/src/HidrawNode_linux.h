@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct udev;
@@ -33,6 +34,10 @@ bool DescribeHidrawNode(udev_device* device, HidrawNode& node);
 // The identity path for one top-level collection; `collection` -1 gives no "&col" part.
 std::string MakeIdentityPath(const std::string& devnode, int32_t vid, int32_t pid, int32_t interfaceNumber,
                              int32_t collection);
+
+// The whole collection number of an identity path's "&col" part (more than two digits above 255); -1
+// without one. ParseHidPath keeps only one digit of it, as the Windows rules do.
+int32_t IdentityPathCollection(std::string_view path);
 
 // The sysfs device of a node such as "/dev/hidraw3"; null when there is none. The caller unrefs it.
 udev_device* HidrawDeviceForNode(udev* context, const std::string& devnode);

@@ -13,8 +13,8 @@ bool HidDeviceTransport::IsOpen() const {
 bool HidDeviceTransport::SetFeature(const Report& report) {
     return device_.SetFeature(report);
 }
-bool HidDeviceTransport::GetFeature(Report& report) {
-    return device_.GetFeature(report);
+bool HidDeviceTransport::GetFeature(Report& report, std::size_t& received) {
+    return device_.GetFeature(report, &received);
 }
 int32_t HidDeviceTransport::Write(const Report& report) {
     return device_.Write(report);
@@ -94,7 +94,13 @@ void LightingSender::ReadFirmwareVersion() {
         return;
     }
     Report buffer = BuildVersionRequest();
-    if (!hid_.SetFeature(buffer) || !hid_.GetFeature(buffer)) {
+    std::size_t received = 0;
+    if (!hid_.SetFeature(buffer) || !hid_.GetFeature(buffer, received)) {
+        return;
+    }
+    // A reply without both version bytes, or of another report, would leave the request's own bytes to
+    // read as a version: it counts as a failed read.
+    if (received < 3 || buffer[0] != kReportId) {
         return;
     }
     m_firmwareVersion = VersionFromReport(buffer);

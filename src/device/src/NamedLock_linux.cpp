@@ -1,5 +1,7 @@
 #include "kb/device/NamedLock.h"
 
+#include "kb/common/UniqueFd.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -49,17 +51,13 @@ std::string LockFileName(const std::string& name) {
 struct NamedLock::Impl {
     std::recursive_mutex mutex;
     int depth = 0;  // guarded by mutex
-    int fd = -1;    // guarded by mutex; opened on first lock
+    UniqueFd fd;    // guarded by mutex; opened on first lock
     bool fileTried = false;
 };
 
 NamedLock::NamedLock(std::string name) : name_(std::move(name)), impl_(std::make_unique<Impl>()) {}
 
-NamedLock::~NamedLock() {
-    if (impl_->fd >= 0) {
-        close(impl_->fd);
-    }
-}
+NamedLock::~NamedLock() = default;
 
 void NamedLock::lock() {
     impl_->mutex.lock();
@@ -71,18 +69,18 @@ void NamedLock::lock() {
         const std::string folder = LockFolder();
         if (!folder.empty()) {
             const std::string file = folder + "/" + LockFileName(name_);
-            impl_->fd = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+            impl_->fd.Reset(open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
         }
     }
-    if (impl_->fd >= 0) {
-        while (flock(impl_->fd, LOCK_EX) != 0 && errno == EINTR) {
+    if (impl_->fd) {
+        while (flock(impl_->fd.Get(), LOCK_EX) != 0 && errno == EINTR) {
         }
     }
 }
 
 void NamedLock::unlock() {
-    if (--impl_->depth == 0 && impl_->fd >= 0) {
-        flock(impl_->fd, LOCK_UN);
+    if (--impl_->depth == 0 && impl_->fd) {
+        flock(impl_->fd.Get(), LOCK_UN);
     }
     impl_->mutex.unlock();
 }

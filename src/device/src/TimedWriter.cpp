@@ -1,36 +1,38 @@
 #include "TimedWriter.h"
 
+#include <thread>
+
 namespace kb {
 
-TimedWriter::TimedWriter(WriteFunction write) : write_(std::move(write)) {}
+TimedWriter::TimedWriter(WriteFunction write) : shared_(std::make_shared<Shared>(std::move(write))) {}
 
 TimedWriter::~TimedWriter() {
     {
-        std::lock_guard guard(mutex_);
-        stop_ = true;
+        std::lock_guard guard(shared_->mutex);
+        shared_->stop = true;
     }
-    changed_.notify_all();
-    if (worker_.joinable()) {
-        worker_.join();
-    }
+    shared_->changed.notify_all();
 }
 
 HidWriteResult TimedWriter::Write(const uint8_t* data, std::size_t length,
                                   std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    std::unique_lock lock(mutex_);
-    if (!worker_.joinable()) {
-        worker_ = std::thread([this] { Run(); });
+    Shared& shared = *shared_;
+    std::unique_lock lock(shared.mutex);
+    if (!started_) {
+        // Detached: the thread holds its own reference to the state and ends when told to stop.
+        std::thread([state = shared_] { Run(state); }).detach();
+        started_ = true;
     }
     // A write that timed out earlier may still be running: never start a second one beside it.
-    if (!changed_.wait_until(lock, deadline, [this] { return job_ == nullptr; })) {
+    if (!shared.changed.wait_until(lock, deadline, [&shared] { return shared.job == nullptr; })) {
         return {HidWriteResult::Status::TimedOut, 0, 0};
     }
     auto job = std::make_shared<Job>();
     job->data.assign(data, data + length);
-    job_ = job;
-    changed_.notify_all();
-    if (!changed_.wait_until(lock, deadline, [&job] { return job->done; })) {
+    shared.job = job;
+    shared.changed.notify_all();
+    if (!shared.changed.wait_until(lock, deadline, [&job] { return job->done; })) {
         return {HidWriteResult::Status::TimedOut, 0, 0};
     }
     if (job->result < 0) {
@@ -39,23 +41,24 @@ HidWriteResult TimedWriter::Write(const uint8_t* data, std::size_t length,
     return {HidWriteResult::Status::Done, static_cast<int32_t>(job->result), 0};
 }
 
-void TimedWriter::Run() {
-    std::unique_lock lock(mutex_);
+void TimedWriter::Run(const std::shared_ptr<Shared>& shared) {
+    std::unique_lock lock(shared->mutex);
     for (;;) {
-        changed_.wait(lock, [this] { return stop_ || (job_ != nullptr && !job_->done); });
-        if (job_ == nullptr || job_->done) {
+        shared->changed.wait(
+            lock, [&shared] { return shared->stop || (shared->job != nullptr && !shared->job->done); });
+        if (shared->job == nullptr || shared->job->done) {
             return;  // stopping and idle
         }
-        std::shared_ptr<Job> job = job_;
+        std::shared_ptr<Job> job = shared->job;
         lock.unlock();
         int error = 0;
-        const long result = write_(job->data.data(), job->data.size(), error);
+        const long result = shared->write(job->data.data(), job->data.size(), error);
         lock.lock();
         job->result = result;
         job->error = error;
         job->done = true;
-        job_ = nullptr;
-        changed_.notify_all();
+        shared->job = nullptr;
+        shared->changed.notify_all();
     }
 }
 

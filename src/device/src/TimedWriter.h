@@ -1,6 +1,8 @@
 // Runs blocking writes on one worker thread and waits for each at most a time-out. A write that times out
 // keeps running on the worker with its own copy of the data; the next write waits (within its own
-// time-out) until the worker is free, so writes never overlap and no thread or buffer is left behind.
+// time-out) until the worker is free, so writes never overlap. The worker co-owns its state with the
+// writer: destroying the writer returns at once, and a write still stuck finishes and frees that state
+// (with the write function and what it holds) on its own.
 #pragma once
 
 #include "HidChannel.h"
@@ -11,7 +13,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 namespace kb {
@@ -22,7 +23,7 @@ class TimedWriter {
     using WriteFunction = std::function<long(const uint8_t* data, std::size_t length, int& error)>;
 
     explicit TimedWriter(WriteFunction write);
-    // Waits for a write still running on the worker.
+    // Never waits for a write still running: the worker ends after it.
     ~TimedWriter();
     TimedWriter(const TimedWriter&) = delete;
     TimedWriter& operator=(const TimedWriter&) = delete;
@@ -36,14 +37,18 @@ class TimedWriter {
         long result = -1;
         int error = 0;
     };
-    void Run();
+    struct Shared {
+        explicit Shared(WriteFunction w) : write(std::move(w)) {}
+        WriteFunction write;
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::shared_ptr<Job> job;  // the job the worker has or will take; null when it is free
+        bool stop = false;
+    };
+    static void Run(const std::shared_ptr<Shared>& shared);
 
-    WriteFunction write_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::shared_ptr<Job> job_;  // the job the worker has or will take; null when it is free
-    bool stop_ = false;
-    std::thread worker_;
+    std::shared_ptr<Shared> shared_;
+    bool started_ = false;  // guarded by shared_->mutex
 };
 
 }  // namespace kb

@@ -14,7 +14,6 @@
 namespace kb {
 namespace {
 
-constexpr uint8_t kVersionRequest = 0xF1;
 constexpr uint8_t kResetCommand = 0xF0;
 constexpr uint8_t kResetConfirm = 0xAA;
 
@@ -78,8 +77,11 @@ class VirtualChannel final : public HidChannel {
 
     intptr_t Handle() const override { return static_cast<intptr_t>(0x7F000000u | (generation_ & 0xFFFFu)); }
     HidCapabilities Capabilities() const override { return {0xFF00, 0x0001, 8, 8, 8}; }
-    bool GetFeature(Report& report) override {
-        return VirtualKeyboard::Instance().GetFeature(generation_, report);
+    std::optional<std::size_t> GetFeature(Report& report) override {
+        if (!VirtualKeyboard::Instance().GetFeature(generation_, report)) {
+            return std::nullopt;
+        }
+        return report.size();
     }
     bool SetFeature(const Report& report) override {
         return VirtualKeyboard::Instance().SetFeature(generation_, report);

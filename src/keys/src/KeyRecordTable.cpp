@@ -95,6 +95,27 @@ KeyRecord DecodeRecord(std::string_view record) {
     return r;
 }
 
+// The key name as the file stores it. A loaded record whose name ran to the record's end without its zero
+// unit can be one unit too long for the size word once the zero unit is added: its name (display only)
+// is cut to fit, before a split surrogate pair, so that every file that loads saves again.
+std::u16string_view StoredKeyName(const KeyRecord& r) {
+    const std::size_t fixed = kRecordHeaderBytes + kStepBytes * r.steps.size() + 2;
+    const std::size_t room = fixed < kMaxRecordBytes ? (kMaxRecordBytes - fixed) / 2 : 0;
+    std::u16string_view name = r.keyName;
+    if (name.size() > room) {
+        name = name.substr(0, room);
+        if (!name.empty() && name.back() >= 0xD800 && name.back() <= 0xDBFF) {
+            name.remove_suffix(1);
+        }
+    }
+    return name;
+}
+
+// Whether the file can hold the record at all, with its name cut if need be.
+bool Storable(const KeyRecord& r) {
+    return r.steps.size() <= kMaxRecordSteps && r.mode >= 0 && r.mode <= 255;
+}
+
 }  // namespace
 
 std::size_t RecordByteSize(const KeyRecord& record) {
@@ -131,10 +152,12 @@ std::string_view DescribeRecordFit(RecordFit fit) {
 std::string EncodeRecordFile(const std::vector<KeyRecord>& records) {
     std::string out;
     for (const KeyRecord& r : records) {
-        if (CheckRecordFits(r) != RecordFit::Fits) {
+        if (!Storable(r)) {
             continue;
         }
-        PutU16(out, static_cast<uint32_t>(RecordByteSize(r)));
+        const std::u16string_view name = StoredKeyName(r);
+        PutU16(out, static_cast<uint32_t>(kRecordHeaderBytes + kStepBytes * r.steps.size() +
+                                          2 * (name.size() + 1)));
         out.push_back(static_cast<char>(r.mode & 0xFF));
         out.push_back(static_cast<char>(r.steps.size()));
         PutU32(out, r.code & kStoredKeyCodeMask);
@@ -143,7 +166,7 @@ std::string EncodeRecordFile(const std::vector<KeyRecord>& records) {
             PutU32(out, (s.code & kStoredKeyCodeMask) | (s.state == 0 ? kStepKeyDownBit : 0u));
             PutU32(out, static_cast<uint32_t>(s.delay));
         }
-        for (char16_t unit : r.keyName) {
+        for (char16_t unit : name) {
             PutU16(out, unit);
         }
         PutU16(out, 0);
@@ -219,8 +242,8 @@ bool KeyRecordTable::LoadRecords(const std::filesystem::path& path) {
 
 bool KeyRecordTable::SaveRecords() {
     for (const KeyRecord& r : records_) {
-        if (const RecordFit fit = CheckRecordFits(r); fit != RecordFit::Fits) {
-            lastError_ = std::string(DescribeRecordFit(fit));
+        if (!Storable(r)) {
+            lastError_ = std::string(DescribeRecordFit(CheckRecordFits(r)));
             return false;
         }
     }

@@ -1,13 +1,14 @@
 #include "kb/widgets/CoordButtonImage.h"
 
-#include <QFile>
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
+#include <filesystem>
 #include <limits>
 #include <pugixml.hpp>
 
 #include "CoordButtonAccessible.h"
+#include "kb/common/AtomicFile.h"
 #include "kb/common/NumberText.h"
 #include "kb/ui/Package.h"
 #include "kb/ui/Skin.h"
@@ -15,7 +16,7 @@
 namespace {
 
 // A coordinate file describes one keyboard; anything larger is not one.
-constexpr qint64 kMaxCoordinateFileBytes = 8 * 1024 * 1024;
+constexpr std::size_t kMaxCoordinateFileBytes = 8 * 1024 * 1024;
 
 std::string WithoutChars(std::string_view text, std::string_view drop) {
     std::string kept;
@@ -113,13 +114,13 @@ std::vector<KeyButton> ParseCoordinates(std::string_view xml, uint32_t defaultCo
 }
 
 std::vector<KeyButton> ReadCoordinateFile(const QString& path, uint32_t defaultColor) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxCoordinateFileBytes) {
+    // Reads what the file holds (QIODevice::read(max) would size its buffer to the maximum first).
+    const kb::FileReadResult file =
+        kb::ReadWholeFile(std::filesystem::path(path.toStdU16String()), kMaxCoordinateFileBytes);
+    if (!file.ok) {
         return {};
     }
-    const QByteArray bytes = file.read(kMaxCoordinateFileBytes);
-    return ParseCoordinates(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
-                            defaultColor);
+    return ParseCoordinates(file.bytes, defaultColor);
 }
 
 CoordButtonImage::CoordButtonImage(QWidget* parent) : QWidget(parent) {

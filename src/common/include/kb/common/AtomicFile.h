@@ -1,6 +1,7 @@
 // Whole-file replacement that never leaves a half-written file behind: the bytes go to a temporary file
 // in the same folder, are flushed to disk, and the temporary file is renamed over the target. On any
-// failure the old file stays as it was and the temporary file is removed.
+// failure the old file stays as it was and the temporary file is removed. On Linux the temporary file
+// has no name until it is complete, and a save removes what a killed earlier save of the same file left.
 #pragma once
 
 #include <filesystem>

@@ -55,8 +55,10 @@ class HidDevice {
     // Writes the output report: 8 bytes, or the output report length when that is smaller and not 0.
     // Returns the bytes written; 0 on failure or after kWriteTimeoutMs.
     int32_t Write(const Report& report);
-    // Feature read: byte 0 holds the report ID; on success the buffer holds the report.
-    bool GetFeature(Report& report);
+    // Feature read: byte 0 holds the report ID; on success the buffer holds the report and `received`
+    // (when given) the number of bytes the reply filled, the report ID included. Bytes beyond the reply
+    // keep what the buffer held.
+    bool GetFeature(Report& report, std::size_t* received = nullptr);
     bool SetFeature(const Report& report);
 
     State GetState() const;

@@ -3,6 +3,7 @@
 // and the firmware version request. The main window owns one sender over its HidDevice.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -21,7 +22,8 @@ class IHidTransport {
     virtual ~IHidTransport() = default;
     virtual bool IsOpen() const = 0;
     virtual bool SetFeature(const Report& report) = 0;
-    virtual bool GetFeature(Report& report) = 0;
+    // On success `received` is the number of bytes the reply filled, the report ID included.
+    virtual bool GetFeature(Report& report, std::size_t& received) = 0;
     virtual int32_t Write(const Report& report) = 0;  // bytes written, 0 on failure
 };
 
@@ -30,7 +32,7 @@ class HidDeviceTransport final : public IHidTransport {
     explicit HidDeviceTransport(HidDevice& device) : device_(device) {}
     bool IsOpen() const override;
     bool SetFeature(const Report& report) override;
-    bool GetFeature(Report& report) override;
+    bool GetFeature(Report& report, std::size_t& received) override;
     int32_t Write(const Report& report) override;
 
   private:

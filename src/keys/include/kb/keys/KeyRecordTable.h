@@ -54,8 +54,9 @@ RecordFit CheckRecordFits(const KeyRecord& record);
 // English description of a RecordFit, for logs and the command-line tool.
 std::string_view DescribeRecordFit(RecordFit fit);
 
-// The whole file for these records: each record, the zero end marker and the checksum. Records that do
-// not fit (CheckRecordFits) are left out; callers check first.
+// The whole file for these records: each record, the zero end marker and the checksum. Records with more
+// than 255 steps or a mode out of range are left out (callers check first); a key name too long for the
+// size word is cut to fit, so that whatever DecodeRecordFile accepts encodes again.
 std::string EncodeRecordFile(const std::vector<KeyRecord>& records);
 
 struct RecordFileDecodeResult {
