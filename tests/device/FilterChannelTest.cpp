@@ -243,6 +243,18 @@ TEST_F(FilterChannelTest, OfSeveralSocketsTheLastInNameOrderIsUsed) {
     EXPECT_EQ(b.Requests().size(), 1u);
 }
 
+TEST_F(FilterChannelTest, ARestartedDaemonIsReachedAgainWithoutReopening) {
+    auto server = std::make_unique<kbtest::FilterTestServer>(dir_ / "kbfilterd.sock");
+    auto channel = MakeChannel();
+    ASSERT_TRUE(channel->OpenChannel());
+    ASSERT_TRUE(channel->SetFilterMode(1));
+    server.reset();  // the daemon goes away (a restart, or it made room for another client)
+    EXPECT_FALSE(channel->ReloadAssignments());
+    kbtest::FilterTestServer restarted(dir_ / "kbfilterd.sock");
+    EXPECT_TRUE(channel->SetFilterMode(1));
+    EXPECT_EQ(restarted.Requests().size(), 1u);
+}
+
 TEST_F(FilterChannelTest, ADeadDaemonFailsRequestsInsteadOfHanging) {
     auto server = std::make_unique<kbtest::FilterTestServer>(dir_ / "kbfilterd.sock");
     auto channel = MakeChannel();

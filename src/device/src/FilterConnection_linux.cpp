@@ -30,9 +30,12 @@ std::string SocketFolder() {
     return env != nullptr && *env != '\0' ? env : filterwire::kDefaultSocketDir;
 }
 
+// Connects to the daemon's socket at `path`: the descriptor, or an invalid one with the reason.
+UniqueFd ConnectSocket(const std::string& path, FilterOpenError& error, std::string& problem);
+
 class SocketConnection final : public IFilterConnection {
   public:
-    explicit SocketConnection(UniqueFd fd) : fd_(std::move(fd)) {}
+    SocketConnection(UniqueFd fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
 
     SocketConnection(const SocketConnection&) = delete;
     SocketConnection& operator=(const SocketConnection&) = delete;
@@ -44,9 +47,36 @@ class SocketConnection final : public IFilterConnection {
         }
         // One request and its reply at a time: the monitor thread and the UI thread share the stream.
         const std::lock_guard guard(mutex_);
-        if (!fd_) {
-            return std::nullopt;
+        // The daemon may have dropped this client (restarted, or made room for another): connect again
+        // and ask once more. Every request is safe to repeat (a mode, a reload, a read).
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            const bool fresh = !fd_;
+            if (fresh && (untrusted_ || !Reconnect())) {
+                return std::nullopt;
+            }
+            Outcome outcome = Exchange(code, input, output);
+            if (outcome.streamBroken && !fresh) {
+                continue;
+            }
+            return outcome.size;
         }
+        return std::nullopt;
+    }
+
+  private:
+    struct Outcome {
+        std::optional<std::size_t> size;
+        bool streamBroken = false;  // the connection is gone and was dropped
+    };
+
+    bool Reconnect() {
+        FilterOpenError error = FilterOpenError::None;
+        std::string problem;
+        fd_ = ConnectSocket(path_, error, problem);
+        return fd_.Valid();
+    }
+
+    Outcome Exchange(uint32_t code, std::span<const std::byte> input, std::span<std::byte> output) {
         std::array<std::byte, filterwire::kHeaderBytes + filterwire::kMaxInputBytes> request{};
         const filterwire::Header header = filterwire::MakeHeader(code, static_cast<uint32_t>(input.size()));
         std::copy(header.begin(), header.end(), request.begin());
@@ -54,38 +84,43 @@ class SocketConnection final : public IFilterConnection {
         filterwire::Header reply{};
         if (!SendAll(request.data(), filterwire::kHeaderBytes + input.size()) ||
             !ReceiveAll(reply.data(), reply.size())) {
+            // A daemon that stops answering is not asked again: each request would wait out the time-out.
+            untrusted_ = timedOut_;
             Drop();
-            return std::nullopt;
+            return {std::nullopt, !timedOut_};
         }
         const filterwire::HeaderFields fields = filterwire::ParseHeader(reply);
         if (fields.length > filterwire::kMaxOutputBytes) {
-            Drop();  // not our protocol: the stream cannot be trusted any more
-            return std::nullopt;
+            untrusted_ = true;  // not our protocol: the stream cannot be trusted any more
+            Drop();
+            return {};
         }
         std::array<std::byte, filterwire::kMaxOutputBytes> body{};
         if (!ReceiveAll(body.data(), fields.length)) {
+            untrusted_ = timedOut_;
             Drop();
-            return std::nullopt;
+            return {};
         }
         if (fields.first != static_cast<uint32_t>(filterwire::Status::Ok)) {
-            return std::nullopt;
+            return {};
         }
         const std::size_t copied = std::min<std::size_t>(fields.length, output.size());
         std::copy_n(body.begin(), copied, output.begin());
-        return copied;
+        return {copied, false};
     }
 
-  private:
     void Drop() { fd_.Reset(); }
 
     bool Wait(short events) {
         pollfd p{fd_.Get(), events, 0};
+        timedOut_ = false;
         for (;;) {
             const int r = ::poll(&p, 1, kReplyTimeoutMs);
             if (r > 0) {
                 return true;
             }
             if (r == 0 || errno != EINTR) {
+                timedOut_ = r == 0;
                 return false;
             }
         }
@@ -129,45 +164,55 @@ class SocketConnection final : public IFilterConnection {
 
     std::mutex mutex_;
     UniqueFd fd_;
+    const std::string path_;
+    bool timedOut_ = false;   // the last wait ran out of time (rather than the stream ending)
+    bool untrusted_ = false;  // the daemon hung or spoke another protocol: no new connection
 };
 
-FilterOpenResult Connect(const std::string& path) {
-    FilterOpenResult result;
-    result.path = path;
+UniqueFd ConnectSocket(const std::string& path, FilterOpenError& error, std::string& problem) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (path.size() >= sizeof(address.sun_path)) {
-        result.error = FilterOpenError::Failed;
-        result.problem = "the filter socket path is too long: " + path;
-        return result;
+        error = FilterOpenError::Failed;
+        problem = "the filter socket path is too long: " + path;
+        return UniqueFd();
     }
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!fd) {
-        result.error = FilterOpenError::Failed;
-        result.problem = std::string("cannot create a socket: ") + std::strerror(errno);
-        return result;
+        error = FilterOpenError::Failed;
+        problem = std::string("cannot create a socket: ") + std::strerror(errno);
+        return fd;
     }
     int rc = 0;
     do {
         rc = ::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address));
     } while (rc != 0 && errno == EINTR);
     if (rc != 0) {
-        const int error = errno;
-        if (error == EACCES || error == EPERM) {
-            result.error = FilterOpenError::NoPermission;
-            result.problem = "no permission on the filter socket " + path;
-        } else if (error == ECONNREFUSED) {
-            result.error = FilterOpenError::Failed;
-            result.problem = "kbfilterd is not listening on " + path + " (stale socket)";
+        const int code = errno;
+        if (code == EACCES || code == EPERM) {
+            error = FilterOpenError::NoPermission;
+            problem = "no permission on the filter socket " + path;
+        } else if (code == ECONNREFUSED) {
+            error = FilterOpenError::Failed;
+            problem = "kbfilterd is not listening on " + path + " (stale socket)";
         } else {
-            result.error = FilterOpenError::Failed;
-            result.problem = "cannot connect to " + path + ": " + std::strerror(error);
+            error = FilterOpenError::Failed;
+            problem = "cannot connect to " + path + ": " + std::strerror(code);
         }
-        return result;
+        return UniqueFd();
     }
-    result.connection = std::make_shared<SocketConnection>(std::move(fd));
-    result.error = FilterOpenError::None;
+    error = FilterOpenError::None;
+    return fd;
+}
+
+FilterOpenResult Connect(const std::string& path) {
+    FilterOpenResult result;
+    result.path = path;
+    UniqueFd fd = ConnectSocket(path, result.error, result.problem);
+    if (fd) {
+        result.connection = std::make_shared<SocketConnection>(std::move(fd), path);
+    }
     return result;
 }
 
