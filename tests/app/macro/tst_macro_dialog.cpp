@@ -288,6 +288,26 @@ class TestMacroDialog : public QObject {
         QVERIFY(!d->StepAdapter().BoundGroup().has_value());
     }
 
+    // A group added after the selection was lost is selected, and it is the one that shows and records.
+    void groupAddedAfterDeletingTheLastIsTheOneThatRecords() {
+        DialogWorld w;
+        w.AddGroup(u"Old", {{kA, 0, 5, u"A"}});
+        auto d = w.Open();
+        QVERIFY(d);
+        ClickRow(*d, "macro_group", 0);
+        Click(*d, "groupDel");
+        QCOMPARE(w.library.group, -1);
+        Click(*d, "groupAdd");
+        QCOMPARE(w.library.group, 0);
+        QVERIFY(d->StepAdapter().BoundGroup() == std::optional<uint32_t>(0));
+        Click(*d, "chk_macro_record");
+        QVERIFY(d->RecordingActive());
+        w.Key(kB, true, 100);
+        w.Key(kB, false, 130);
+        QCOMPARE(w.library.groups[0].steps.size(), std::size_t{2});
+        QCOMPARE(d->StepAdapter().rowCount(), 2);
+    }
+
     void stepListMovesDeletesAndEdits() {
         DialogWorld w;
         w.AddGroup(u"Group 0", {{kA, 0, 10, u"A"}, {kB, 2, 20, u"B"}, {kS, 1, 30, u"S"}});
