@@ -350,10 +350,21 @@ class TestMacroDialog : public QObject {
         QTest::keyClick(cell, Qt::Key_Home);
         QTest::keyClick(cell, Qt::Key_Minus);
         QCOMPARE(steps[0].delay, -20);
+        // Typed over the old value: the sign alone is a number not finished yet, so it stays and stores
+        // nothing (putting -20 back would end as "-205").
+        cell->selectAll();
+        QTest::keyClicks(cell, "-");
+        QCOMPARE(cell->text(), QStringLiteral("-"));
+        QCOMPARE(steps[0].delay, -20);
+        QTest::keyClicks(cell, "5");
+        QCOMPARE(steps[0].delay, -5);
+        cell->selectAll();
+        QTest::keyClicks(cell, "+7");
+        QCOMPARE(steps[0].delay, 7);
         cell->selectAll();
         QTest::keyClicks(cell, "a");
-        QCOMPARE(steps[0].delay, -20);
-        QCOMPARE(cell->text(), QStringLiteral("-20"));
+        QCOMPARE(steps[0].delay, 7);
+        QCOMPARE(cell->text(), QStringLiteral("7"));
         QTest::keyClick(cell, Qt::Key_Escape);
         QVERIFY(d->isVisible());  // Escape in the cell only ends the edit
 
