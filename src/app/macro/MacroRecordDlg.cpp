@@ -355,14 +355,14 @@ void MacroRecordDlg::OnDelayMode(int mode) {
 }
 
 void MacroRecordDlg::OnRecordClicked() {
-    if (SelectedGroupRow() < 0) {
+    if (SelectedGroupRow() < 0 && recordCheck_->isChecked()) {
         recordCheck_->setChecked(false);
         prompt_.Ask(this, kb::ui::Tr(QStringLiteral("Create or select a macro first, then start recording.")),
                     kb::ui::Tr(QStringLiteral("Warning")), kb::ui::PromptButtons::Ok);
-    } else {
-        recordCheck_->setText(kb::ui::Tr(recordCheck_->isChecked() ? QStringLiteral("Stop record")
-                                                                   : QStringLiteral("Start record")));
     }
+    // Also when a recording is stopped after its group was deleted: the caption follows the box.
+    recordCheck_->setText(kb::ui::Tr(recordCheck_->isChecked() ? QStringLiteral("Stop record")
+                                                               : QStringLiteral("Start record")));
     if (recordCheck_->isChecked()) {
         library_.recording = 1;
         recordingActive_ = channel_.StartMonitor();

@@ -197,6 +197,26 @@ class TestMacroDialog : public QObject {
         QCOMPARE(w.Modes(), (Modes{0}));  // the unchecked row: monitor stopped, mode 0
     }
 
+    // Stopping a recording whose group was deleted meanwhile: the box says "Start record" again and no
+    // warning about starting one appears.
+    void stoppingAfterTheGroupWasDeleted() {
+        DialogWorld w;
+        w.AddGroup(u"Group 0");
+        auto d = w.Open();
+        QVERIFY(d);
+        auto* record = Find<QAbstractButton>(*d, "chk_macro_record");
+        ClickRow(*d, "macro_group", 0);
+        Click(*d, "chk_macro_record");
+        QVERIFY(d->RecordingActive());
+        Click(*d, "groupDel");
+        Click(*d, "chk_macro_record");
+        QVERIFY(!record->isChecked());
+        QCOMPARE(record->text(), kb::ui::Tr(QStringLiteral("Start record")));
+        QVERIFY(w.prompt.AskedSoFar().empty());
+        QVERIFY(!d->RecordingActive());
+        QCOMPARE(w.Modes(), (Modes{kCapture, 0}));
+    }
+
     void endsWithOkCancelAndDelete() {
         DialogWorld w;
         w.AddGroup(u"Group 0");
