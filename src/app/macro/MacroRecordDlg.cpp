@@ -261,6 +261,11 @@ void MacroRecordDlg::Initialise() {
     }
 
     tabs_->setCurrentIndex(library_.type);  // step 11 (runs the tab handler when it changes the tab)
+    if (tabs_->currentIndex() != library_.type) {
+        // No such tab (a hand-edited file): what OK assigns must be the tab on show.
+        library_.type = tabs_->currentIndex();
+        SaveLibrary();
+    }
     delayEdit_->setText(QString::number(library_.delay));  // step 12
     repeatEdit_->setText(QString::number(library_.repeat));
     if (library_.mode == kb::kDelayNone) {  // step 13

@@ -245,6 +245,27 @@ class TestAssignPage : public QObject {
         QCOMPARE(w.records.FindRecord(kS)->steps.size(), std::size_t{255});
     }
 
+    // A remembered tab that does not exist (a hand-edited "macro.xml") shows the first tab, and OK there
+    // assigns what that tab shows.
+    void unknownRememberedTabAssignsWhatIsShown_data() {
+        QTest::addColumn<int>("type");
+        QTest::newRow("9") << 9;
+        QTest::newRow("-1") << -1;
+    }
+    void unknownRememberedTabAssignsWhatIsShown() {
+        QFETCH(int, type);
+        DialogWorld w;
+        w.AddGroup(u"Group 0", {{kA, 0, 1, u"A"}, {kA, 1, 0, u"A"}});
+        w.library.type = type;
+        ClickKey(w, kS, QStringLiteral("S"), [](MacroRecordDlg& d) {
+            QCOMPARE(Find<QTabWidget>(d, "tab_macro_mode_selection")->currentIndex(), 0);
+            ClickRow(d, "macro_group", 0);
+            Click(d, "btnOK");
+        });
+        QCOMPARE(w.library.type, 0);
+        QVERIFY(w.records.FindRecord(kS) != nullptr);
+    }
+
     void pressesAndMissingKeyboardOpenNothing() {
         DialogWorld w;
         bool ran = false;
