@@ -196,7 +196,7 @@ void MacroRecordDlg::Initialise() {
     }
     recordingKeys_->setText(names.join(QLatin1Char(',')));
 
-    if (library_.mode >= 3) {  // step 5
+    if (library_.mode >= 3 || library_.mode < 0) {  // step 5 (-1 is 4294967295 in the file)
         library_.mode = kb::kDelayReal;
         SaveLibrary();
     }

@@ -77,6 +77,19 @@ class TestMacroDialog : public QObject {
                  Find<QLabel>(*d, "col4")->text());
     }
 
+    // A negative delay mode (a hand-edited file) is corrected like one of 3 or more: no button would
+    // show what recording does.
+    void negativeDelayModeIsCorrected() {
+        DialogWorld w;
+        w.library.mode = -1;
+        auto d = w.Open();
+        QVERIFY(d);
+        QCOMPARE(w.library.mode, 0);
+        QVERIFY(Find<QAbstractButton>(*d, "chk_macro_realy_delay")->isChecked());
+        QVERIFY(!Find<QLineEdit>(*d, "edit_macro_delay_time")->isEnabled());
+        QVERIFY(w.LibraryFile().find("mode=\"0\"") != std::string::npos);
+    }
+
     void singleKeyTabCapturesThePressedKey() {
         DialogWorld w;
         w.library.type = 1;
