@@ -274,7 +274,13 @@ void MacroRecordDlg::Initialise() {
     } else if (library_.mode == kb::kDelayReal) {
         delayEdit_->setEnabled(false);
     }
-    recordCheck_->setChecked(false);            // step 14
+    recordCheck_->setChecked(false);  // step 14
+    if (library_.play < 0) {
+        // A hand-edited file: play + 2 would be mode 1 or 0, a macro stored as something else. A combo
+        // box would also show no entry for it. The first play mode is what is shown and stored.
+        library_.play = 0;
+        SaveLibrary();
+    }
     playMode_->setCurrentIndex(library_.play);  // step 15: out-of-range entries are refused by the box
     functionKeys_->setCurrentIndex(library_.function);
     mediaKeys_->setCurrentIndex(library_.media);

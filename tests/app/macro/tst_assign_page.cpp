@@ -266,6 +266,22 @@ class TestAssignPage : public QObject {
         QVERIFY(w.records.FindRecord(kS) != nullptr);
     }
 
+    // A negative remembered play mode (a hand-edited file) would give mode 1 or 0: a macro stored as a
+    // single key whose target is the repeat count. The dialog shows and stores the first play mode.
+    void negativePlayModeIsCorrected() {
+        DialogWorld w;
+        w.AddGroup(u"Group 0", {{kA, 0, 1, u"A"}, {kA, 1, 0, u"A"}});
+        w.library.play = -1;
+        ClickKey(w, kS, QStringLiteral("S"), [](MacroRecordDlg& d) {
+            QCOMPARE(Find<QComboBox>(d, "macro_play_mode")->currentIndex(), 0);
+            ClickRow(d, "macro_group", 0);
+            Click(d, "btnOK");
+        });
+        QCOMPARE(w.library.play, 0);
+        QVERIFY(w.records.FindRecord(kS) != nullptr);
+        QCOMPARE(w.records.FindRecord(kS)->mode, 2);
+    }
+
     void pressesAndMissingKeyboardOpenNothing() {
         DialogWorld w;
         bool ran = false;
