@@ -5,12 +5,14 @@
 #include <QProcess>
 #include <QRadioButton>
 #include <QSlider>
+#include <QSystemTrayIcon>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QtTest>
 
 #include "AppHarness.h"
 #include "kb/app/KeyboardMatch.h"
+#include "kb/app/SingleInstance.h"
 #include "kb/app/Startup.h"
 #include "kb/common/AppConfig.h"
 #include "kb/device/VirtualFilter.h"
@@ -21,6 +23,7 @@
 #include "kb/ui/MenuLoader.h"
 #include "kb/ui/Package.h"
 #include "kb/ui/Timeline.h"
+#include "kb/widgets/SShellNotifyIcon.h"
 
 using apptest::AppHarness;
 using apptest::ReportText;
@@ -40,6 +43,7 @@ class AppTest : public QObject {
     void languageSwitchRetranslates();
     void hiddenOnlyForExactArgument();
     void secondInstanceBringsFirstForward();
+    void sharedInstanceFolderIsNotTrusted();
 };
 
 void AppTest::initTestCase() {
@@ -76,11 +80,16 @@ void AppTest::startWithKeyboardSendsStoredEffectLater() {
     // The first refresh selects the stored effect in the list, which stores and sends it (the layout's
     // own pre-selection is not taken for it).
     const kb::Report paced = kb::BuildEffectReport(4, 3, 2, 0);
+    const auto sentByRefresh = app.FeatureReportsSent();
+    QVERIFY(std::find(sentByRefresh.begin(), sentByRefresh.end(), paced) != sentByRefresh.end());
+    // The user dims the effect before the start-up report is due.
+    MoveSlider(Get<QSlider>(app, "bar_const_brightness_1"), 1);
     const auto sentAtStart = app.FeatureReportsSent();
-    QVERIFY(std::find(sentAtStart.begin(), sentAtStart.end(), paced) != sentAtStart.end());
+    QCOMPARE(ReportText(sentAtStart.back()), ReportText(kb::BuildEffectReport(4, 1, 2, 0)));
 
-    // The start-up report follows 2000 ms later, with the record's bytes as stored.
-    const kb::Report raw = kb::BuildEffectReportRaw(4, 3, 2, 1, 0);
+    // The start-up report follows 2000 ms later, with the record's bytes as stored then: it does not
+    // undo the change.
+    const kb::Report raw = kb::BuildEffectReportRaw(4, 1, 2, 1, 0);
     QTRY_COMPARE(dlg.Tasks().PendingCount(), std::size_t{1});  // the first task is waiting its delay
     app.taskClock->Advance(std::chrono::milliseconds(1999));
     QTest::qWait(20);
@@ -168,6 +177,11 @@ void AppTest::chromeAndMenuCommands() {
     auto* effectTabs = Get<QTabWidget>(app, "tab_color_effect");
     QVERIFY(effectTabs->tabBar()->isHidden());
     QCOMPARE(effectTabs->focusPolicy(), Qt::NoFocus);
+    // The icon is put up even where no tray runs yet (offscreen has none): a panel that starts later
+    // must find it, or a window hidden then would have no way back.
+    auto* tray = Get<SShellNotifyIcon>(app, "tray_icon");
+    QVERIFY(!SShellNotifyIcon::IsAvailable());
+    QVERIFY(tray->TrayIcon()->isVisible());
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window));
     qobject_cast<QAbstractButton*>(app.Find("btn_min"))->click();
@@ -276,6 +290,25 @@ void AppTest::secondInstanceBringsFirstForward() {
     QCOMPARE(first.state(), QProcess::Running);
     first.terminate();
     QVERIFY(first.waitForFinished(20000));
+}
+
+void AppTest::sharedInstanceFolderIsNotTrusted() {
+    // A folder anyone may write to (a fallback in /tmp that another user made first): a lock or socket
+    // planted there must not keep the program from starting, so it is not used at all.
+    QTemporaryDir shared;
+    QVERIFY(QFile::setPermissions(shared.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                     QFile::WriteOther | QFile::ExeOther | QFile::ReadOther));
+    kb::app::SingleInstance first(QStringLiteral("kbconfig"), shared.path());
+    QVERIFY(first.Acquire());
+    QVERIFY(!QFile::exists(first.LockPath()));
+    kb::app::SingleInstance second(QStringLiteral("kbconfig"), shared.path());
+    QVERIFY(second.Acquire());
+
+    QTemporaryDir own;  // the user's own folder: the second start finds the first
+    kb::app::SingleInstance owner(QStringLiteral("kbconfig"), own.path());
+    QVERIFY(owner.Acquire());
+    kb::app::SingleInstance later(QStringLiteral("kbconfig"), own.path());
+    QVERIFY(!later.Acquire());
 }
 
 QTEST_MAIN(AppTest)

@@ -231,6 +231,8 @@ void PagesTest::factoryReset() {
     app.WriteFile(QStringLiteral("sidemodel.xml"), R"(<effect sel="9"/>)");
     app.LoadSettings();
     kb::app::CMainDlg& dlg = app.Start();
+    // As an assignment made in this run labels its key.
+    dlg.Picture()->SetLabel(30, QStringLiteral("A : Macro 1"));
     auto& filter = kb::KbFiltrDevice::VirtualFilter::Instance();
     const std::size_t requestsBefore = filter.Requests().size();
     app.pacing->sleeps.clear();
@@ -254,6 +256,7 @@ void PagesTest::factoryReset() {
     KeyButton key;
     QVERIFY(dlg.Picture()->GetButton(30, key));
     QVERIFY(!key.marked);
+    QCOMPARE(key.label, key.name);  // as a deletion leaves it: no assignment named any more
 
     // Requests: four reloads 100 ms apart; the side light back to mode 0 at level 4; the reset command last.
     const auto requests = filter.Requests();
@@ -277,6 +280,11 @@ void PagesTest::factoryReset() {
     QCOMPARE(dlg.FirmwareVersion(), -1);
     QCOMPARE(Get<QLabel>(app, "version")->text(),
              QStringLiteral("Firmware: v1.5"));  // the last version stays
+    // Also across a language switch while the keyboard is away, in the new language.
+    qobject_cast<QAbstractButton*>(app.Find("zh_cn"))->click();
+    QTRY_COMPARE(Get<QLabel>(app, "version")->text(), QStringLiteral("固件: v1.5"));
+    qobject_cast<QAbstractButton*>(app.Find("jp"))->click();
+    QTRY_COMPARE(Get<QLabel>(app, "version")->text(), QStringLiteral("Firmware: v1.5"));
     // The keyboard is back a second later.
     kb::VirtualKeyboard::Instance().SetClock(
         [] { return std::chrono::steady_clock::now() + std::chrono::seconds(2); });

@@ -225,17 +225,21 @@ int CMainDlg::OnInit() {
 }
 
 void CMainDlg::PostStartupReports() {
-    // The report is built now, from the record as it is when queued: the task thread never reads the
-    // settings objects, which the UI thread may be changing.
-    const LedEffectConfig& effects = LedEffectConfig::Instance();
-    const int effect = effects.GetSel();
-    if (const LedEffectItem* item = effects.GetItem(effect); item != nullptr) {
-        const Report report = BuildEffectReportRaw(static_cast<uint8_t>(effect), item->brightness,
-                                                   item->speed, item->deriction, item->selection);
-        m_tasks->Post([this, report](int) { m_hid.SetFeature(report); }, effect);
-    } else {
-        m_tasks->Post([](int) {}, effect);  // nothing stored to send; the queue keeps its rhythm
-    }
+    // The task thread only keeps the time. When the task runs, the report is built and sent on the UI
+    // thread from the record as it is then, so a change made meanwhile is not undone on the keyboard;
+    // the settings objects belong to the UI thread and the task thread never reads them.
+    m_tasks->Post(
+        [this](int effect) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, effect] {
+                    if (!destroyed_) {
+                        sender_->SendLedEffectRaw(effect);
+                    }
+                },
+                Qt::QueuedConnection);
+        },
+        LedEffectConfig::Instance().GetSel());
     // The side light's start-up task only waits its turn: the keyboard keeps its own side light.
     m_tasks->Post([](int) {}, SideLightConfig::Instance().GetSel());
 }

@@ -1,5 +1,7 @@
 // Firmware version display, the firmware check of the more-menu and the factory reset.
 #include <QLabel>
+#include <QVariant>
+#include <vector>
 
 #include "SaveTrace.h"
 #include "kb/app/MainDlg.h"
@@ -17,6 +19,18 @@ constexpr int32_t kLatestFirmware = 0x100;
 constexpr int kReloadRequests = 4;
 constexpr int64_t kReloadPauseMs = 100;
 
+// The version the label last showed. A language switch puts the layout's own text back into the label,
+// and while the version is unknown (keyboard away) the last one read must stay visible.
+constexpr char kShownVersion[] = "_kb_shown_version";
+
+QString VersionText(int32_t version) {
+    QString text = kb::ui::Tr(QStringLiteral("Firmware"));
+    if (version == 0) {
+        return text + kb::ui::Tr(QStringLiteral(": ")) + kb::ui::Tr(QStringLiteral("Early version"));
+    }
+    return text + QStringLiteral(": v%1.%2").arg(version / 256).arg(version % 256);
+}
+
 void ClearRecordFile() {
     KeyRecordTable& records = KeyRecordTable::Instance();
     TraceFailedSave(records.ClearRecords(), records.Path(), records.LastError());
@@ -25,17 +39,21 @@ void ClearRecordFile() {
 }  // namespace
 
 void CMainDlg::ShowFirmwareVersion() {
-    const int32_t version = sender_->FirmwareVersion();
-    if (version == -1 || versionLabel_ == nullptr) {
-        return;  // the label keeps what it shows (after a removal, the last version read)
+    if (versionLabel_ == nullptr) {
+        return;
     }
-    QString text = kb::ui::Tr(QStringLiteral("Firmware"));
-    if (version == 0) {
-        text += kb::ui::Tr(QStringLiteral(": ")) + kb::ui::Tr(QStringLiteral("Early version"));
-    } else {
-        text += QStringLiteral(": v%1.%2").arg(version / 256).arg(version % 256);
+    int32_t version = sender_->FirmwareVersion();
+    if (version == -1) {
+        // Unknown: the label keeps the last version shown (after a removal, the last one read), written
+        // again in the current language; nothing when none was ever shown.
+        const QVariant shown = versionLabel_->property(kShownVersion);
+        if (!shown.isValid()) {
+            return;
+        }
+        version = shown.toInt();
     }
-    versionLabel_->setText(text);
+    versionLabel_->setProperty(kShownVersion, version);
+    versionLabel_->setText(VersionText(version));
 }
 
 void CMainDlg::OnFirmwareCheck() {
@@ -70,7 +88,11 @@ void CMainDlg::OnBtnRestoreFactory() {
         return;
     }
     m_resetPending = true;
-    MacroLibrary::Instance().Reset();  // in memory; macro.xml keeps its contents until the next save
+    MacroLibrary::Instance().Reset();   // in memory; macro.xml keeps its contents until the next save
+    std::vector<int32_t> assignedKeys;  // their labels name assignments that are about to go
+    for (const KeyRecord& record : KeyRecordTable::Instance().Records()) {
+        assignedKeys.push_back(static_cast<int32_t>(record.code));
+    }
     ClearRecordFile();
     LedEffectConfig& effects = LedEffectConfig::Instance();
     TraceFailedSave(effects.Reset(), effects);  // factory values, saved
@@ -86,6 +108,12 @@ void CMainDlg::OnBtnRestoreFactory() {
     SyncEffectControls(true, true);
     if (picture_ != nullptr) {
         picture_->SetMarked(CoordButtonImage::kAllKeys, false);
+        // Labels back to the keys' own names, as a deletion leaves them.
+        for (const int32_t code : assignedKeys) {
+            if (KeyButton key; picture_->GetButton(code, key)) {
+                picture_->SetLabel(code, kb::ui::Tr(key.name));
+            }
+        }
         picture_->update();
     }
     ClearRecordFile();

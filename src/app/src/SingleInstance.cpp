@@ -7,6 +7,7 @@
 #include <QLockFile>
 #include <QThread>
 
+#include "PrivateFolder.h"
 #include "kb/common/Trace.h"
 
 namespace kb::app {
@@ -53,6 +54,12 @@ QString SingleInstance::SocketPath() const {
 bool SingleInstance::Acquire() {
     if (!QDir(folder_).exists() && QDir().mkpath(folder_)) {
         QFile::setPermissions(folder_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    if (!IsPrivateFolder(folder_)) {
+        // Someone else could hold a lock or answer on a socket there and keep this program from starting.
+        Trace("kbstudio: %s is not this user's own folder; running without the single-instance lock\n",
+              qPrintable(folder_));
+        return true;
     }
     lock_ = std::make_unique<QLockFile>(LockPath());
     lock_->setStaleLockTime(0);  // a lock left by a crashed instance is recognised by its process id

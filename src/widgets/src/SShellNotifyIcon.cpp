@@ -88,9 +88,9 @@ void SShellNotifyIcon::Install() {
     }
     tray_->setIcon(CurrentIcon());
     tray_->setToolTip(tip_);
-    if (IsAvailable()) {
-        tray_->show();
-    }
+    // Also without a tray now: Qt puts the icon up when a panel starts later (a start at login often
+    // comes before the panel), as the shell's restart message does elsewhere.
+    tray_->show();
 }
 
 void SShellNotifyIcon::HandleClick(int mouseCode) {
