@@ -69,16 +69,18 @@ TEST(MacroRecorderTest, ReleaseIntoAnEmptyGroupIsDroppedAndExtendedKeysKeepBit16
     EXPECT_EQ(recorder.LastEventTime(), 40);
 }
 
-// The first event of a dialog has no previous event to measure from: the group's existing last step
-// keeps its delay instead of receiving the time since the program started.
+// The first event of a dialog has no previous event to measure a real delay from: the group's existing
+// last step keeps its delay instead of receiving the time since the program started. A fixed or no delay
+// needs no measurement and is given as usual.
 TEST(MacroRecorderTest, FirstEventAfterOpeningLeavesTheOldLastDelayAlone) {
     MacroGroup group;
     group.AppendStep(S, 1, 75, u"S");
     for (int32_t mode : {kb::kDelayReal, kb::kDelayFixed, kb::kDelayNone}) {
         const auto steps = Record(mode, 50, {{A, true, 3'600'000}, {A, false, 3'600'020}}, group);
         ASSERT_EQ(steps.size(), 3u);
-        EXPECT_EQ(steps[0].delay, 75) << "mode " << mode;
-        EXPECT_EQ(steps[1].delay, mode == kb::kDelayReal ? 20 : mode == kb::kDelayFixed ? 50 : 0);
+        const int32_t gap = mode == kb::kDelayReal ? 20 : mode == kb::kDelayFixed ? 50 : 0;
+        EXPECT_EQ(steps[0].delay, mode == kb::kDelayReal ? 75 : gap) << "mode " << mode;
+        EXPECT_EQ(steps[1].delay, gap);
     }
     // After a pause within the same opening the whole pause counts, as measured.
     const auto paused = Record(kb::kDelayReal, 0, {{A, true, 0}, {A, false, 10}, {A, true, 5010}});

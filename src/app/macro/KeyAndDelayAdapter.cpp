@@ -111,6 +111,10 @@ std::optional<QString> KeyAndDelayAdapter::EditDelay(int row, const QString& tex
         return std::nullopt;  // the row's step is gone: ignored
     }
     auto* step = const_cast<kb::MacroStep*>(found);
+    if (text.trimmed() == u"-" || text.trimmed() == u"+") {
+        // A number being typed: putting the old delay back here would turn "-5" typed over "25" into 255.
+        return std::nullopt;
+    }
     const std::optional<int32_t> value = kb::ParseDelayText(text.toStdU16String());
     if (!value) {
         return QString::number(step->delay);

@@ -43,8 +43,8 @@ class KeyAndDelayAdapter : public QAbstractTableModel {
     int SortMark(int column) const;
 
     // The delay cell's text was edited. A number (or a blank text, 0) replaces the step's delay; text
-    // that is no number is refused and the stored delay is returned to be put back into the cell. Nothing
-    // is saved.
+    // that is no number is refused and the stored delay is returned to be put back into the cell; a lone
+    // sign (a number still being typed) changes nothing. Nothing is saved.
     std::optional<QString> EditDelay(int row, const QString& text);
 
     // Step operations of the dialog's buttons, each followed by a refresh (moves only when they moved).

@@ -158,7 +158,10 @@ bool KeyAssignmentPage::BuildRecord(int32_t code, const QString& name, kb::KeyRe
             record.mode = 2;
             record.assignedName = item.name;
             for (const auto& [key, delay] : item.keys) {
-                record.steps.push_back(kb::MacroStep{static_cast<uint32_t>(key), 1, delay + 1, u""});
+                // 32-bit arithmetic as the file stores it: a delay of 2147483647 in "config.xml" wraps
+                // instead of overflowing.
+                const auto upDelay = static_cast<int32_t>(static_cast<uint32_t>(delay) + 1u);
+                record.steps.push_back(kb::MacroStep{static_cast<uint32_t>(key), 1, upDelay, u""});
             }
             for (const auto& [key, delay] : item.keys) {
                 record.steps.push_back(kb::MacroStep{static_cast<uint32_t>(key), 0, delay, u""});

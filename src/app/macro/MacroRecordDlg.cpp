@@ -196,7 +196,7 @@ void MacroRecordDlg::Initialise() {
     }
     recordingKeys_->setText(names.join(QLatin1Char(',')));
 
-    if (library_.mode >= 3) {  // step 5
+    if (library_.mode >= 3 || library_.mode < 0) {  // step 5 (-1 is 4294967295 in the file)
         library_.mode = kb::kDelayReal;
         SaveLibrary();
     }
@@ -261,6 +261,11 @@ void MacroRecordDlg::Initialise() {
     }
 
     tabs_->setCurrentIndex(library_.type);  // step 11 (runs the tab handler when it changes the tab)
+    if (tabs_->currentIndex() != library_.type) {
+        // No such tab (a hand-edited file): what OK assigns must be the tab on show.
+        library_.type = tabs_->currentIndex();
+        SaveLibrary();
+    }
     delayEdit_->setText(QString::number(library_.delay));  // step 12
     repeatEdit_->setText(QString::number(library_.repeat));
     if (library_.mode == kb::kDelayNone) {  // step 13
@@ -269,7 +274,13 @@ void MacroRecordDlg::Initialise() {
     } else if (library_.mode == kb::kDelayReal) {
         delayEdit_->setEnabled(false);
     }
-    recordCheck_->setChecked(false);            // step 14
+    recordCheck_->setChecked(false);  // step 14
+    if (library_.play < 0) {
+        // A hand-edited file: play + 2 would be mode 1 or 0, a macro stored as something else. A combo
+        // box would also show no entry for it. The first play mode is what is shown and stored.
+        library_.play = 0;
+        SaveLibrary();
+    }
     playMode_->setCurrentIndex(library_.play);  // step 15: out-of-range entries are refused by the box
     functionKeys_->setCurrentIndex(library_.function);
     mediaKeys_->setCurrentIndex(library_.media);
@@ -355,14 +366,14 @@ void MacroRecordDlg::OnDelayMode(int mode) {
 }
 
 void MacroRecordDlg::OnRecordClicked() {
-    if (SelectedGroupRow() < 0) {
+    if (SelectedGroupRow() < 0 && recordCheck_->isChecked()) {
         recordCheck_->setChecked(false);
         prompt_.Ask(this, kb::ui::Tr(QStringLiteral("Create or select a macro first, then start recording.")),
                     kb::ui::Tr(QStringLiteral("Warning")), kb::ui::PromptButtons::Ok);
-    } else {
-        recordCheck_->setText(kb::ui::Tr(recordCheck_->isChecked() ? QStringLiteral("Stop record")
-                                                                   : QStringLiteral("Start record")));
     }
+    // Also when a recording is stopped after its group was deleted: the caption follows the box.
+    recordCheck_->setText(kb::ui::Tr(recordCheck_->isChecked() ? QStringLiteral("Stop record")
+                                                               : QStringLiteral("Start record")));
     if (recordCheck_->isChecked()) {
         library_.recording = 1;
         recordingActive_ = channel_.StartMonitor();

@@ -19,6 +19,9 @@ void MacroRecordDlg::OnGroupAdd() {
     if (library_.group < 0 && groups_.rowCount() > 0) {
         library_.group = 0;
         SelectRowSilently(groupList_, 0);
+        // The step list shows (and records into) the group that is now selected, not a stale index or
+        // nothing.
+        BindStepsTo(0);
     }
 }
 

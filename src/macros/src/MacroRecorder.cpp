@@ -38,7 +38,9 @@ bool MacroRecorder::OnKey(const MacroLibrary& library, MacroGroup* group, uint32
     if (!pressed && count == 0) {
         return false;  // a release with nothing before it in the group
     }
-    if (count > 0 && lastEventTime_ != kNoEvent) {
+    // With no event since the dialog opened there is nothing to measure a real gap from (the clock
+    // counts from program start): that step keeps its delay. Fixed and no delay need no measurement.
+    if (count > 0 && (lastEventTime_ != kNoEvent || library.mode != kDelayReal)) {
         group->steps[count - 1].delay = Gap(library, nowMs);
     }
     bool appended = false;

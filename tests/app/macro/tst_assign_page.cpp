@@ -245,6 +245,43 @@ class TestAssignPage : public QObject {
         QCOMPARE(w.records.FindRecord(kS)->steps.size(), std::size_t{255});
     }
 
+    // A remembered tab that does not exist (a hand-edited "macro.xml") shows the first tab, and OK there
+    // assigns what that tab shows.
+    void unknownRememberedTabAssignsWhatIsShown_data() {
+        QTest::addColumn<int>("type");
+        QTest::newRow("9") << 9;
+        QTest::newRow("-1") << -1;
+    }
+    void unknownRememberedTabAssignsWhatIsShown() {
+        QFETCH(int, type);
+        DialogWorld w;
+        w.AddGroup(u"Group 0", {{kA, 0, 1, u"A"}, {kA, 1, 0, u"A"}});
+        w.library.type = type;
+        ClickKey(w, kS, QStringLiteral("S"), [](MacroRecordDlg& d) {
+            QCOMPARE(Find<QTabWidget>(d, "tab_macro_mode_selection")->currentIndex(), 0);
+            ClickRow(d, "macro_group", 0);
+            Click(d, "btnOK");
+        });
+        QCOMPARE(w.library.type, 0);
+        QVERIFY(w.records.FindRecord(kS) != nullptr);
+    }
+
+    // A negative remembered play mode (a hand-edited file) would give mode 1 or 0: a macro stored as a
+    // single key whose target is the repeat count. The dialog shows and stores the first play mode.
+    void negativePlayModeIsCorrected() {
+        DialogWorld w;
+        w.AddGroup(u"Group 0", {{kA, 0, 1, u"A"}, {kA, 1, 0, u"A"}});
+        w.library.play = -1;
+        ClickKey(w, kS, QStringLiteral("S"), [](MacroRecordDlg& d) {
+            QCOMPARE(Find<QComboBox>(d, "macro_play_mode")->currentIndex(), 0);
+            ClickRow(d, "macro_group", 0);
+            Click(d, "btnOK");
+        });
+        QCOMPARE(w.library.play, 0);
+        QVERIFY(w.records.FindRecord(kS) != nullptr);
+        QCOMPARE(w.records.FindRecord(kS)->mode, 2);
+    }
+
     void pressesAndMissingKeyboardOpenNothing() {
         DialogWorld w;
         bool ran = false;

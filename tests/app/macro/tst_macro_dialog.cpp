@@ -77,6 +77,19 @@ class TestMacroDialog : public QObject {
                  Find<QLabel>(*d, "col4")->text());
     }
 
+    // A negative delay mode (a hand-edited file) is corrected like one of 3 or more: no button would
+    // show what recording does.
+    void negativeDelayModeIsCorrected() {
+        DialogWorld w;
+        w.library.mode = -1;
+        auto d = w.Open();
+        QVERIFY(d);
+        QCOMPARE(w.library.mode, 0);
+        QVERIFY(Find<QAbstractButton>(*d, "chk_macro_realy_delay")->isChecked());
+        QVERIFY(!Find<QLineEdit>(*d, "edit_macro_delay_time")->isEnabled());
+        QVERIFY(w.LibraryFile().find("mode=\"0\"") != std::string::npos);
+    }
+
     void singleKeyTabCapturesThePressedKey() {
         DialogWorld w;
         w.library.type = 1;
@@ -197,6 +210,26 @@ class TestMacroDialog : public QObject {
         QCOMPARE(w.Modes(), (Modes{0}));  // the unchecked row: monitor stopped, mode 0
     }
 
+    // Stopping a recording whose group was deleted meanwhile: the box says "Start record" again and no
+    // warning about starting one appears.
+    void stoppingAfterTheGroupWasDeleted() {
+        DialogWorld w;
+        w.AddGroup(u"Group 0");
+        auto d = w.Open();
+        QVERIFY(d);
+        auto* record = Find<QAbstractButton>(*d, "chk_macro_record");
+        ClickRow(*d, "macro_group", 0);
+        Click(*d, "chk_macro_record");
+        QVERIFY(d->RecordingActive());
+        Click(*d, "groupDel");
+        Click(*d, "chk_macro_record");
+        QVERIFY(!record->isChecked());
+        QCOMPARE(record->text(), kb::ui::Tr(QStringLiteral("Start record")));
+        QVERIFY(w.prompt.AskedSoFar().empty());
+        QVERIFY(!d->RecordingActive());
+        QCOMPARE(w.Modes(), (Modes{kCapture, 0}));
+    }
+
     void endsWithOkCancelAndDelete() {
         DialogWorld w;
         w.AddGroup(u"Group 0");
@@ -288,6 +321,26 @@ class TestMacroDialog : public QObject {
         QVERIFY(!d->StepAdapter().BoundGroup().has_value());
     }
 
+    // A group added after the selection was lost is selected, and it is the one that shows and records.
+    void groupAddedAfterDeletingTheLastIsTheOneThatRecords() {
+        DialogWorld w;
+        w.AddGroup(u"Old", {{kA, 0, 5, u"A"}});
+        auto d = w.Open();
+        QVERIFY(d);
+        ClickRow(*d, "macro_group", 0);
+        Click(*d, "groupDel");
+        QCOMPARE(w.library.group, -1);
+        Click(*d, "groupAdd");
+        QCOMPARE(w.library.group, 0);
+        QVERIFY(d->StepAdapter().BoundGroup() == std::optional<uint32_t>(0));
+        Click(*d, "chk_macro_record");
+        QVERIFY(d->RecordingActive());
+        w.Key(kB, true, 100);
+        w.Key(kB, false, 130);
+        QCOMPARE(w.library.groups[0].steps.size(), std::size_t{2});
+        QCOMPARE(d->StepAdapter().rowCount(), 2);
+    }
+
     void stepListMovesDeletesAndEdits() {
         DialogWorld w;
         w.AddGroup(u"Group 0", {{kA, 0, 10, u"A"}, {kB, 2, 20, u"B"}, {kS, 1, 30, u"S"}});
@@ -330,10 +383,21 @@ class TestMacroDialog : public QObject {
         QTest::keyClick(cell, Qt::Key_Home);
         QTest::keyClick(cell, Qt::Key_Minus);
         QCOMPARE(steps[0].delay, -20);
+        // Typed over the old value: the sign alone is a number not finished yet, so it stays and stores
+        // nothing (putting -20 back would end as "-205").
+        cell->selectAll();
+        QTest::keyClicks(cell, "-");
+        QCOMPARE(cell->text(), QStringLiteral("-"));
+        QCOMPARE(steps[0].delay, -20);
+        QTest::keyClicks(cell, "5");
+        QCOMPARE(steps[0].delay, -5);
+        cell->selectAll();
+        QTest::keyClicks(cell, "+7");
+        QCOMPARE(steps[0].delay, 7);
         cell->selectAll();
         QTest::keyClicks(cell, "a");
-        QCOMPARE(steps[0].delay, -20);
-        QCOMPARE(cell->text(), QStringLiteral("-20"));
+        QCOMPARE(steps[0].delay, 7);
+        QCOMPARE(cell->text(), QStringLiteral("7"));
         QTest::keyClick(cell, Qt::Key_Escape);
         QVERIFY(d->isVisible());  // Escape in the cell only ends the edit
 

@@ -29,8 +29,8 @@ class MacroRecorder {
     // the step list shows, or null). A press appends a key-down step; a release appends a key-up step
     // unless the group is still empty. Either first gives the group's last step the gap since the
     // previous event by `library.mode` (measured, `library.delay`, or 0); with no previous event since
-    // the dialog opened that step's delay is left as it was, since the gap is unknown. Returns whether
-    // a step was appended.
+    // the dialog opened a measured gap is unknown, so in real delay mode that step's delay is left as it
+    // was. Returns whether a step was appended.
     bool OnKey(const MacroLibrary& library, MacroGroup* group, uint32_t code, bool pressed, int64_t nowMs);
 
   private:
