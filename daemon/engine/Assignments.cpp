@@ -52,7 +52,9 @@ std::vector<Assignment> BuildAssignments(std::span<const KeyRecord> records,
                 PlayStep p;
                 p.key = LinuxKeyForCode(s.code & kStoredKeyCodeMask);
                 p.down = s.state == 0;
-                p.delayMs = static_cast<uint32_t>(s.delay);
+                // A negative delay (typed into the editor, stored as it is) read unsigned would hold
+                // the macro's keys down for weeks: it is no wait at all.
+                p.delayMs = s.delay < 0 ? 0u : static_cast<uint32_t>(s.delay);
                 a.roundMs += p.delayMs;
                 if (p.key == 0) {
                     notes.push_back(what + ": step key " + Hex(s.code) +

@@ -455,5 +455,16 @@ TEST(Assignments, RecordsThatCannotBeCarriedOutAreLeftOutWithAReason) {
     EXPECT_NE(notes[4].find("unknown mode 7"), std::string::npos);
 }
 
+TEST(Assignments, ANegativeDelayIsNoWait) {
+    std::vector<std::string> notes;
+    const auto a =
+        BuildAssignments(std::vector<KeyRecord>{Play(F1, 2, 1, {{X, true, -5}, {X, false, 20}})}, notes);
+    ASSERT_EQ(a.size(), 1u);
+    ASSERT_EQ(a[0].steps.size(), 2u);
+    EXPECT_EQ(a[0].steps[0].delayMs, 0u);
+    EXPECT_EQ(a[0].steps[1].delayMs, 20u);
+    EXPECT_EQ(a[0].roundMs, 20u);
+}
+
 }  // namespace
 }  // namespace kb::filterd
