@@ -411,16 +411,13 @@ class TestAssignPage : public QObject {
         ::close(in[0]);
         ::close(out[1]);
         const std::string lines = script.toStdString();
-        const auto written = std::chrono::steady_clock::now();
         QCOMPARE(::write(in[1], lines.data(), lines.size()), static_cast<ssize_t>(lines.size()));
         ::close(in[1]);  // the daemon ends once the script is played out
         std::string printed;
-        auto last = written;
         char buf[256];
         ssize_t n;
         while ((n = ::read(out[0], buf, sizeof buf)) > 0) {
             printed.append(buf, static_cast<std::size_t>(n));
-            last = std::chrono::steady_clock::now();
         }
         ::close(out[0]);
         int status = 0;
@@ -428,9 +425,8 @@ class TestAssignPage : public QObject {
         QCOMPARE(QString::fromStdString(printed),
                  QStringLiteral("down KEY_A\nup KEY_A\ndown KEY_A\nup KEY_A\n"));
         QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-        // Two rounds keep the 120 ms delay each: the last event cannot come sooner (a lower bound only;
-        // how much later is the benchmark's business).
-        QVERIFY(last - written >= std::chrono::milliseconds(240));
+        // The delays themselves are checked byte for byte in the file above and on a set clock in the
+        // daemon's engine tests; timing belongs to the benchmark.
     }
 #endif
 };
