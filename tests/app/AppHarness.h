@@ -7,13 +7,11 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <QWidget>
-#include <atomic>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "ManualTaskClock.h"
 #include "ScriptedPrompt.h"
 #include "kb/app/MainDlg.h"
 #include "kb/common/TaskThread.h"
@@ -24,20 +22,7 @@
 
 namespace apptest {
 
-// Task thread time that moves only when the test says so.
-class ManualTaskClock final : public kb::TaskClock {
-  public:
-    TimePoint Now() override;
-    void WaitUntil(std::condition_variable& cv, std::unique_lock<std::mutex>& lock,
-                   TimePoint deadline) override;
-    void Advance(std::chrono::milliseconds by);
-
-  private:
-    std::atomic<int64_t> nowMs_{0};
-    std::mutex mutex_;
-    std::condition_variable* cv_ = nullptr;
-    std::mutex* waiterMutex_ = nullptr;
-};
+using kbtest::ManualTaskClock;
 
 // Pacing time: a sleep moves it at once and is remembered.
 class FakePacingClock final : public kb::PacingClock {

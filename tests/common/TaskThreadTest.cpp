@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "ManualTaskClock.h"
+
 #include <atomic>
 #include <chrono>
 #include <future>
@@ -15,53 +17,7 @@ namespace {
 using namespace std::chrono_literals;
 using ::testing::ElementsAre;
 
-// A clock that moves only when the test says so.
-class ManualClock final : public TaskClock {
-  public:
-    TimePoint Now() override { return TimePoint(std::chrono::milliseconds(nowMs_.load())); }
-
-    void WaitUntil(std::condition_variable& cv, std::unique_lock<std::mutex>& lock,
-                   TimePoint deadline) override {
-        {
-            std::lock_guard g(mutex_);
-            cv_ = &cv;
-            waiterMutex_ = lock.mutex();
-            if (Now() >= deadline) {
-                return;
-            }
-            ++blockingWaits_;
-        }
-        cv.wait(lock);
-    }
-
-    // How often the thread went to sleep on this clock: once more after it has seen a move of time that
-    // did not reach its deadline.
-    int BlockingWaits() const { return blockingWaits_.load(); }
-
-    void Advance(std::chrono::milliseconds by) {
-        std::unique_lock g(mutex_);
-        if (waiterMutex_ == nullptr) {
-            nowMs_ += by.count();
-            return;
-        }
-        std::mutex* waiterMutex = waiterMutex_;
-        std::condition_variable* cv = cv_;
-        g.unlock();
-        {
-            // Moving time under the waiter's lock means the waiter cannot miss it.
-            std::lock_guard w(*waiterMutex);
-            nowMs_ += by.count();
-        }
-        cv->notify_all();
-    }
-
-  private:
-    std::atomic<int64_t> nowMs_{0};
-    std::atomic<int> blockingWaits_{0};
-    std::mutex mutex_;
-    std::condition_variable* cv_ = nullptr;
-    std::mutex* waiterMutex_ = nullptr;
-};
+using ManualClock = kbtest::ManualTaskClock;
 
 // Polls `done` for up to a few seconds; the timeout only keeps a broken build from hanging.
 template <typename Pred>
