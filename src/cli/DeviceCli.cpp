@@ -9,6 +9,7 @@
 #include "kb/common/AppConfig.h"
 #include "kb/common/Utf.h"
 #include "kb/device/HidDiscovery.h"
+#include "kb/device/KeyboardMatch.h"
 #include "kb/device/NamedLock.h"
 
 namespace kbctl {
@@ -19,14 +20,7 @@ kb::HidMatch LoadKeyboardMatch(const CliContext& ctx) {
     if (!config.Load(file)) {
         throw CliError("cannot read " + file.string() + ": it names the keyboard to look for");
     }
-    kb::HidMatch match;
-    match.vid = config.Vid();
-    if (config.Pid() != 0) {
-        match.pids.push_back(config.Pid());
-    }
-    match.interfaceNumber = config.Interface();
-    match.collection = config.Subdevice();
-    return match;
+    return kb::ConfiguredKeyboardMatch(config);
 }
 
 std::string DescribeMatch(const kb::HidMatch& match) {

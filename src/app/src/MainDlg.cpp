@@ -12,6 +12,7 @@
 #include "kb/app/SingleInstance.h"
 #include "kb/common/AppConfig.h"
 #include "kb/common/Trace.h"
+#include "kb/device/KeyboardMatch.h"
 #include "kb/lighting/LedEffectConfig.h"
 #include "kb/lighting/SideLightConfig.h"
 #include "kb/ui/LayoutLoader.h"
@@ -180,15 +181,7 @@ void CMainDlg::FindWidgets() {
 }
 
 HidMatch CMainDlg::ConfiguredMatch() const {
-    const AppConfig& config = AppConfig::Instance();
-    HidMatch match;
-    match.vid = config.Vid();
-    if (config.Pid() != 0) {
-        match.pids.push_back(config.Pid());
-    }
-    match.interfaceNumber = config.Interface();
-    match.collection = config.Subdevice();
-    return match;
+    return ConfiguredKeyboardMatch(AppConfig::Instance());
 }
 
 int CMainDlg::OnInit() {
