@@ -5,6 +5,8 @@
 # Usage: bench/app_startup.sh [build folder]   (default: build; RUNS=5 starts per program for the time)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=../scripts/xvfb.sh
+source "$here/../scripts/xvfb.sh"
 build=$(cd "${1:-$here/../build}" && pwd)
 runs=${RUNS:-5}
 probe="$build/bench/startup_probe"
@@ -31,13 +33,7 @@ export QT_QPA_PLATFORM=xcb
 # A user's chosen effect, as after any real use: the start-up then restores it.
 "$build/bin/kbctl" --dir "$scratch/kbstudio" effect 4 >/dev/null 2>&1
 
-Xvfb -screen 0 1280x900x24 -nolisten tcp -displayfd 3 3>"$scratch/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -s "$scratch/display" ] && break
-    sleep 0.1
-done
-export DISPLAY=":$(cat "$scratch/display")"
+start_xvfb "$scratch"
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 

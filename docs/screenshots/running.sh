@@ -6,6 +6,8 @@
 # Needs: Xvfb (xvfb), xwd and xwininfo (x11-apps, x11-utils), xwdtopnm and pnmtopng (netpbm).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=../../scripts/xvfb.sh
+source "$here/../../scripts/xvfb.sh"
 bin=$(cd "${1:-$here/../../build}/bin" && pwd)
 for tool in Xvfb xwd xwininfo xwdtopnm pnmtopng; do
     command -v "$tool" >/dev/null || { echo "running.sh: $tool is missing (scripts/deps.sh installs it)" >&2; exit 1; }
@@ -68,13 +70,7 @@ export KBSTUDIO_VIRTUAL_KEYBOARD=1
 # A lighting effect of its own rather than the factory state.
 "$bin/kbctl" --dir "$scratch" effect 4 --brightness 4 --speed 1 >/dev/null 2>&1
 
-Xvfb -screen 0 1280x900x24 -nolisten tcp -displayfd 3 3>"$scratch/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -s "$scratch/display" ] && break
-    sleep 0.1
-done
-export DISPLAY=":$(cat "$scratch/display")"
+start_xvfb "$scratch"
 export QT_QPA_PLATFORM=xcb
 
 shoot() {
