@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "FakePacingClock.h"
 #include "ManualTaskClock.h"
 #include "ScriptedPrompt.h"
 #include "kb/app/MainDlg.h"
@@ -22,19 +23,8 @@
 
 namespace apptest {
 
+using kbtest::FakePacingClock;
 using kbtest::ManualTaskClock;
-
-// Pacing time: a sleep moves it at once and is remembered.
-class FakePacingClock final : public kb::PacingClock {
-  public:
-    int64_t NowMs() override { return now; }
-    void SleepMs(int64_t ms) override {
-        sleeps.push_back(ms);
-        now += ms;
-    }
-    int64_t now = 1'000'000;
-    std::vector<int64_t> sleeps;
-};
 
 inline constexpr char kConfig[] =
     R"(<local language="en"/><usb vid="0x1209" pid="0xa1e5" interface="1" subdevice="-1"/>)";

@@ -5,20 +5,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "FakePacingClock.h"
+
 using kb::Report;
 
 namespace {
 
-class FakeClock final : public kb::PacingClock {
-  public:
-    int64_t NowMs() override { return now; }
-    void SleepMs(int64_t ms) override {
-        sleeps.push_back(ms);
-        now += ms;
-    }
-    int64_t now = 1'000'000;
-    std::vector<int64_t> sleeps;
-};
+using FakeClock = kbtest::FakePacingClock;
 
 // Records what is sent and when; each feature report takes `duration` ms of the fake clock.
 class FakeHid final : public kb::IHidTransport {
