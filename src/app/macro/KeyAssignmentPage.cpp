@@ -45,13 +45,13 @@ QString KeyAssignmentPage::LabelFor(const kb::KeyRecord& record) {
     return label;
 }
 
-void KeyAssignmentPage::ShowStoredAssignments() {
-    if (s_.picture == nullptr) {
+void KeyAssignmentPage::ShowStoredAssignments(CoordButtonImage* picture, const kb::KeyRecordTable& records) {
+    if (picture == nullptr) {
         return;
     }
-    for (const kb::KeyRecord& record : s_.records.Records()) {
-        s_.picture->SetMarked(static_cast<int32_t>(record.code), true);
-        s_.picture->SetLabel(static_cast<int32_t>(record.code), LabelFor(record));
+    for (const kb::KeyRecord& record : records.Records()) {
+        picture->SetMarked(static_cast<int32_t>(record.code), true);
+        picture->SetLabel(static_cast<int32_t>(record.code), LabelFor(record));
     }
 }
 

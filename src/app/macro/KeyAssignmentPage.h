@@ -36,7 +36,8 @@ class KeyAssignmentPage : public ICoordButtonClickListener {
                            int y) override;
 
     // Marks and labels every stored assignment (at start-up and when the keyboard arrives).
-    void ShowStoredAssignments();
+    void ShowStoredAssignments() { ShowStoredAssignments(s_.picture, s_.records); }
+    static void ShowStoredAssignments(CoordButtonImage* picture, const kb::KeyRecordTable& records);
 
     // What the picture shows for a record: the key's name, then " : " and the assigned name if any.
     static QString LabelFor(const kb::KeyRecord& record);

@@ -9,14 +9,7 @@
 namespace kb::app {
 
 void CMainDlg::ShowStoredAssignments() {
-    if (picture_ == nullptr) {
-        return;
-    }
-    for (const KeyRecord& record : KeyRecordTable::Instance().Records()) {
-        const auto code = static_cast<int32_t>(record.code);
-        picture_->SetMarked(code, true);
-        picture_->SetLabel(code, KeyAssignmentPage::LabelFor(record));
-    }
+    KeyAssignmentPage::ShowStoredAssignments(picture_, KeyRecordTable::Instance());
 }
 
 int CMainDlg::OnCoordButtonClick(int32_t code, const QString& name, int released, uint32_t /*keyFlags*/,

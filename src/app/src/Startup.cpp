@@ -91,12 +91,7 @@ int RunKbStudio(int argc, char** argv) {
         Trace("kbstudio: no translation in the package; showing the layouts' own texts\n");
     }
     ApplyStyleSheet(app);
-    // Qt's layout loader loads every Qt Designer plugin it finds when it is created (Qt Quick's among
-    // them); the program's own classes need none, so it is created with no plugin folders to search.
-    const QStringList pluginFolders = QCoreApplication::libraryPaths();
-    QCoreApplication::setLibraryPaths({});
-    kb::ui::LayoutLoader loader;
-    QCoreApplication::setLibraryPaths(pluginFolders);
+    kb::ui::LayoutLoader loader;  // loads no Qt Designer plugins
     kb::widgets::RegisterProgramWidgets(loader);
 
     MacroLibrary::Instance().Load(SettingsPath(folder, "macro.xml"));
