@@ -1,6 +1,5 @@
 #include "kb/assignment/KeyAssignmentPage.h"
 
-#include "kb/assignment/VirtualKeyFeed.h"
 #include "kb/common/AppConfig.h"
 #include "kb/common/Trace.h"
 #include "kb/device/FilterChannel.h"
@@ -35,9 +34,7 @@ QString RefusalText(kb::RecordFit fit, std::size_t steps) {
 }  // namespace
 
 KeyAssignmentPage::KeyAssignmentPage(Services services)
-    : s_(std::move(services)), runner_([](MacroRecordDlg& dialog) { return dialog.Run(); }) {
-    VirtualKeyFeed::InstallIfEnabled();
-}
+    : s_(std::move(services)), runner_([](MacroRecordDlg& dialog) { return dialog.Run(); }) {}
 
 QString KeyAssignmentPage::LabelFor(const kb::KeyRecord& record) {
     QString label = QString::fromStdU16String(record.keyName);
