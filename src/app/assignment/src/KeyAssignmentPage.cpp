@@ -54,6 +54,19 @@ void KeyAssignmentPage::ShowStoredAssignments(CoordButtonImage* picture, const k
     }
 }
 
+void KeyAssignmentPage::ForgetShownAssignments(const std::vector<int32_t>& assignedKeys) {
+    if (s_.picture == nullptr) {
+        return;
+    }
+    s_.picture->SetMarked(CoordButtonImage::kAllKeys, false);
+    for (const int32_t code : assignedKeys) {
+        if (KeyButton key; s_.picture->GetButton(code, key)) {
+            s_.picture->SetLabel(code, kb::ui::Tr(key.name));
+        }
+    }
+    s_.picture->update();
+}
+
 int KeyAssignmentPage::OnCoordButtonClick(int32_t code, const QString& name, int released,
                                           uint32_t /*keyFlags*/, int /*x*/, int /*y*/) {
     if (released == 0 || (s_.keyboardOpen && !s_.keyboardOpen())) {
