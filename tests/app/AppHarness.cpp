@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 
+#include "kb/assignment/VirtualKeyFeed.h"
 #include "kb/common/AppConfig.h"
 #include "kb/device/VirtualFilter.h"
 #include "kb/keys/KeyRecordTable.h"
@@ -24,6 +25,7 @@ AppHarness::AppHarness(const std::string& configXml, uint16_t version) {
     kb::VirtualKeyboard::Instance().Configure(
         {0x1209, 0xA1E5, config.Interface() == -1 ? 1 : config.Interface(), config.Subdevice()}, version);
     kb::widgets::RegisterProgramWidgets(loader_);
+    kb::assignment::VirtualKeyFeed::InstallIfEnabled();  // as the program's start-up does
     kb::ui::SwitchLanguage(false);
     LoadSettings();
 }

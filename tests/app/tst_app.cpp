@@ -91,8 +91,11 @@ void AppTest::startWithKeyboardSendsStoredEffectLater() {
     // undo the change.
     const kb::Report raw = kb::BuildEffectReportRaw(4, 1, 2, 1, 0);
     QTRY_COMPARE(dlg.Tasks().PendingCount(), std::size_t{1});  // the first task is waiting its delay
+    const int waits = app.taskClock->BlockingWaits();
     app.taskClock->Advance(std::chrono::milliseconds(1999));
-    QTest::qWait(20);
+    // The thread has seen the new time and gone back to sleep; a report it posted would be delivered now.
+    QTRY_VERIFY(app.taskClock->BlockingWaits() > waits);
+    QCoreApplication::processEvents();
     QCOMPARE(app.FeatureReportsSent().size(), sentAtStart.size());
     app.taskClock->Advance(std::chrono::milliseconds(1));
     QTRY_COMPARE(app.FeatureReportsSent().size(), sentAtStart.size() + 1);
@@ -136,7 +139,7 @@ void AppTest::deviceChangeMatching_data() {
     QTest::newRow("no interface field") << "1 -1" << kb << true;
     QTest::newRow("other product") << "1 -1" << QStringLiteral("virtual-keyboard#hid#vid_1209&pid_0001&mi_01")
                                    << false;
-    QTest::newRow("other vendor") << "1 -1" << QStringLiteral("/dev/hidraw9#hid#vid_046d&pid_a1e5&mi_01")
+    QTest::newRow("other vendor") << "1 -1" << QStringLiteral("/dev/hidraw9#hid#vid_abcd&pid_a1e5&mi_01")
                                   << false;
 }
 
@@ -211,7 +214,7 @@ void AppTest::chromeAndMenuCommands() {
     app.ClearReports();
     QTRY_VERIFY(!dlg.Tasks().IsRunning());
     app.taskClock->Advance(std::chrono::milliseconds(5000));
-    QTest::qWait(20);
+    QCoreApplication::processEvents();  // the thread has ended: only what it posted before could still come
     QVERIFY(app.Reports().empty());
 }
 

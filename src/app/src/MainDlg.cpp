@@ -214,15 +214,8 @@ void CMainDlg::OnDeviceChange(const DeviceEvent& event) {
 void CMainDlg::ShowFactorySettings(const std::vector<int32_t>& assignedKeys) {
     lighting_->SyncSideControls(true, true);
     lighting_->SyncEffectControls(true, true);
-    if (picture_ != nullptr) {
-        picture_->SetMarked(CoordButtonImage::kAllKeys, false);
-        // Labels back to the keys' own names, as a deletion leaves them.
-        for (const int32_t code : assignedKeys) {
-            if (KeyButton key; picture_->GetButton(code, key)) {
-                picture_->SetLabel(code, kb::ui::Tr(key.name));
-            }
-        }
-        picture_->update();
+    if (assignments_) {
+        assignments_->ForgetShownAssignments(assignedKeys);
     }
 }
 

@@ -12,6 +12,7 @@
 #include "kb/app/Language.h"
 #include "kb/app/MainDlg.h"
 #include "kb/app/SingleInstance.h"
+#include "kb/assignment/VirtualKeyFeed.h"
 #include "kb/common/AppConfig.h"
 #include "kb/common/Folders.h"
 #include "kb/common/ProgramFolder.h"
@@ -91,6 +92,8 @@ int RunKbStudio(int argc, char** argv) {
         Trace("kbstudio: no translation in the package; showing the layouts' own texts\n");
     }
     ApplyStyleSheet(app);
+    // With the virtual filter, the program's own key presses stand in for the keyboard's.
+    kb::assignment::VirtualKeyFeed::InstallIfEnabled();
     kb::ui::LayoutLoader loader;  // loads no Qt Designer plugins
     kb::widgets::RegisterProgramWidgets(loader);
 

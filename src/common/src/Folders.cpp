@@ -1,6 +1,9 @@
 #include "kb/common/Folders.h"
 
 #include <system_error>
+#include <vector>
+
+#include "FolderSystem.h"
 
 namespace kb {
 namespace {
@@ -88,6 +91,43 @@ Folders ResolveFolders(const FolderInputs& in) {
         out.configFile = data / "config.xml";
     }
     return out;
+}
+
+FolderInputs CurrentFolderInputs() {
+    FolderInputs in = folder_system::InstallationInputs();
+    folder_system::AddUserEnvironment(in);
+    return in;
+}
+
+FolderInputs UserFolderInputs(const fs::path& home) {
+    FolderInputs in = folder_system::InstallationInputs();
+    in.home = home.string();
+    return in;
+}
+
+bool PrepareDataFolder(const Folders& folders, std::string& error) {
+    if (folders.dataFolder.empty()) {
+        error = folders.error.empty() ? "no folder for the settings" : folders.error;
+        return false;
+    }
+    const fs::path& data = folders.dataFolder;
+    if (!folders.portable) {
+        // Each missing folder from the top down, so that the new ones are private too.
+        std::vector<fs::path> missing;
+        std::error_code ec;
+        for (fs::path p = data; !p.empty() && !fs::exists(fs::symlink_status(p, ec)); p = p.parent_path()) {
+            missing.push_back(p);
+            if (p == p.root_path()) {
+                break;
+            }
+        }
+        for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+            if (!folder_system::MakePrivateFolder(*it, error)) {
+                return false;
+            }
+        }
+    }
+    return folder_system::CheckDataFolder(data, error);
 }
 
 }  // namespace kb

@@ -5,10 +5,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <system_error>
 #include <vector>
 
-#include "kb/common/Folders.h"
+#include "FolderSystem.h"
 #include "kb/common/ProgramFolder.h"
 
 // Set by the build from the installation's folders (GNUInstallDirs).
@@ -19,7 +18,7 @@
 #define KB_INSTALL_DATADIR "/usr/share"
 #endif
 
-namespace kb {
+namespace kb::folder_system {
 namespace {
 
 namespace fs = std::filesystem;
@@ -42,6 +41,8 @@ std::optional<std::string> PasswdHome(uid_t uid) {
     return std::string(found->pw_dir);
 }
 
+}  // namespace
+
 FolderInputs InstallationInputs() {
     FolderInputs in;
     in.exeFolder = ProgramFolder();
@@ -51,8 +52,16 @@ FolderInputs InstallationInputs() {
     return in;
 }
 
-// mkdir with mode 0700 whatever the umask; an existing folder is left as its owner made it.
-bool MakeFolder(const fs::path& folder, std::string& error) {
+void AddUserEnvironment(FolderInputs& in) {
+    in.xdgConfigHome = Env("XDG_CONFIG_HOME");
+    in.home = Env("HOME");
+    if (!in.home || in.home->empty()) {
+        in.home = PasswdHome(::geteuid());
+    }
+}
+
+bool MakePrivateFolder(const fs::path& folder, std::string& error) {
+    // mkdir with mode 0700 whatever the umask.
     if (::mkdir(folder.c_str(), 0700) == 0) {
         if (::chmod(folder.c_str(), 0700) != 0) {
             error = "cannot set the permissions of " + folder.string() + ": " + std::strerror(errno);
@@ -74,60 +83,21 @@ bool MakeFolder(const fs::path& folder, std::string& error) {
     return false;
 }
 
-}  // namespace
-
-FolderInputs CurrentFolderInputs() {
-    FolderInputs in = InstallationInputs();
-    in.xdgConfigHome = Env("XDG_CONFIG_HOME");
-    in.home = Env("HOME");
-    if (!in.home || in.home->empty()) {
-        in.home = PasswdHome(::geteuid());
-    }
-    return in;
-}
-
-FolderInputs UserFolderInputs(const fs::path& home) {
-    FolderInputs in = InstallationInputs();
-    in.home = home.string();
-    return in;
-}
-
-bool PrepareDataFolder(const Folders& folders, std::string& error) {
-    if (folders.dataFolder.empty()) {
-        error = folders.error.empty() ? "no folder for the settings" : folders.error;
-        return false;
-    }
-    const fs::path& data = folders.dataFolder;
-    if (!folders.portable) {
-        // Each missing folder from the top down, so that the new ones get 0700 too.
-        std::vector<fs::path> missing;
-        std::error_code ec;
-        for (fs::path p = data; !p.empty() && !fs::exists(fs::symlink_status(p, ec)); p = p.parent_path()) {
-            missing.push_back(p);
-            if (p == p.root_path()) {
-                break;
-            }
-        }
-        for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-            if (!MakeFolder(*it, error)) {
-                return false;
-            }
-        }
-    }
+bool CheckDataFolder(const fs::path& folder, std::string& error) {
     struct stat st {};
-    if (::stat(data.c_str(), &st) != 0) {
-        error = "the settings folder " + data.string() + " is missing: " + std::strerror(errno);
+    if (::stat(folder.c_str(), &st) != 0) {
+        error = "the settings folder " + folder.string() + " is missing: " + std::strerror(errno);
         return false;
     }
     if (!S_ISDIR(st.st_mode)) {
-        error = "the settings folder " + data.string() + " is not a folder";
+        error = "the settings folder " + folder.string() + " is not a folder";
         return false;
     }
-    if (::access(data.c_str(), W_OK | X_OK) != 0) {
-        error = "cannot write into the settings folder " + data.string() + ": " + std::strerror(errno);
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+        error = "cannot write into the settings folder " + folder.string() + ": " + std::strerror(errno);
         return false;
     }
     return true;
 }
 
-}  // namespace kb
+}  // namespace kb::folder_system

@@ -1,6 +1,6 @@
-// Device notifications without the application's window: a message-only window on a thread of its own
-// receives WM_DEVICECHANGE and queues the events; PollHandle() is an event object that is signalled while
-// events are pending (a QWinEventNotifier in the application).
+// The device watcher's Windows part, without the application's window: a message-only window on a thread
+// of its own receives WM_DEVICECHANGE and queues the events; the poll handle is an event object that is
+// signalled while events are pending (a QWinEventNotifier in the application).
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
+#include "DeviceWatchSource.h"
 #include "Win32Api_win32.h"
 #include "kb/device/DeviceNotification.h"
-#include "kb/device/DeviceWatcher.h"
 #include "kb/device/VirtualKeyboard.h"
 
 namespace kb {
@@ -22,74 +22,66 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"kbstudio.DeviceWatcher";
 constexpr UINT kWakeMessage = WM_APP + 1;  // the virtual keyboard's deadline may have changed
 
-// What the virtual keyboard's listener reaches: the event object and the window. The virtual keyboard
-// calls its listeners outside its own lock, so a call may still be under way on another thread after the
-// listener was removed: the listener co-owns this object, and a late call finds it closed instead of
-// touching a watcher that is gone.
-struct WakeSignal {
-    std::mutex mutex;
-    win32::ScopedHandle ready{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-    HWND window = nullptr;  // guarded by mutex; the message-only window, once it exists
-    bool closed = false;    // guarded by mutex
+class WindowWatchSource final : public DeviceWatchSource {
+  public:
+    explicit WindowWatchSource(bool virtualKeyboard) : virtualKeyboard_(virtualKeyboard) {}
+    WindowWatchSource(const WindowWatchSource&) = delete;
+    WindowWatchSource& operator=(const WindowWatchSource&) = delete;
 
-    void Signal() {
-        const std::lock_guard guard(mutex);
-        if (closed) {
-            return;
-        }
-        SetEvent(ready.Get());
-        if (window != nullptr) {
-            PostMessageW(window, kWakeMessage, 0, 0);
-        }
-    }
-    void SetWindow(HWND hwnd) {
-        const std::lock_guard guard(mutex);
-        window = hwnd;
-    }
-    void Close() {
-        const std::lock_guard guard(mutex);
-        closed = true;
-        window = nullptr;
-    }
-};
-
-}  // namespace
-
-struct DeviceWatcher::Impl {
-    std::mutex mutex;
-    std::vector<DeviceEvent> pending;  // guarded by mutex
-    std::shared_ptr<WakeSignal> wake = std::make_shared<WakeSignal>();
-    HANDLE ready = wake->ready.Get();    // signalled while events are pending; owned by wake
-    std::atomic<HWND> window = nullptr;  // the message-only window, once it exists
-    std::thread thread;
-    int listener = 0;
-
-    Impl() = default;
-    Impl(const Impl&) = delete;
-    Impl& operator=(const Impl&) = delete;
-
-    ~Impl() {
-        // The listener first, so that no new call starts; one already under way finds the signal closed.
-        if (listener != 0) {
-            VirtualKeyboard::Instance().RemoveListener(listener);
-        }
-        wake->Close();
-        if (thread.joinable()) {
-            if (const HWND hwnd = window.load(); hwnd != nullptr) {
+    ~WindowWatchSource() override {
+        if (thread_.joinable()) {
+            if (const HWND hwnd = window_.load(); hwnd != nullptr) {
                 PostMessageW(hwnd, WM_QUIT, 0, 0);
             }
-            thread.join();
+            thread_.join();
         }
     }
 
+    // Starts the window's thread; false when the event object is missing. Watching() tells whether the
+    // system's notifications will come.
+    bool Open() {
+        if (!ready_.IsOpen()) {
+            return false;
+        }
+        std::promise<bool> started;
+        std::future<bool> result = started.get_future();
+        // The thread owns the promise, so setting it never races with its destruction here.
+        thread_ = std::thread([this, promise = std::move(started)]() mutable { Run(promise); });
+        watching_ = result.get();
+        return true;
+    }
+
+    intptr_t PollHandle() const override { return reinterpret_cast<intptr_t>(ready_.Get()); }
+    bool Watching() const override { return watching_; }
+    bool CanWake() const override { return true; }
+
+    void Wake() override {
+        SetEvent(ready_.Get());
+        if (const HWND hwnd = window_.load(); hwnd != nullptr) {
+            PostMessageW(hwnd, kWakeMessage, 0, 0);  // the thread computes the next deadline again
+        }
+    }
+
+    std::vector<DeviceEvent> TakePending() override {
+        std::vector<DeviceEvent> events;
+        const std::lock_guard guard(mutex_);
+        ResetEvent(ready_.Get());
+        events.swap(pending_);
+        return events;
+    }
+
+    // The window's thread waits for the deadline itself.
+    void ArmDeadline() override {}
+
+  private:
     void Queue(DeviceEvent event) {
-        const std::lock_guard guard(mutex);
-        pending.push_back(std::move(event));
-        SetEvent(ready);
+        const std::lock_guard guard(mutex_);
+        pending_.push_back(std::move(event));
+        SetEvent(ready_.Get());
     }
 
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-        auto* self = reinterpret_cast<Impl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        auto* self = reinterpret_cast<WindowWatchSource*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         if (message == WM_DEVICECHANGE) {
             if (self != nullptr) {
                 if (auto event = ParseDeviceChangeMessage(wParam, reinterpret_cast<const void*>(lParam))) {
@@ -105,7 +97,7 @@ struct DeviceWatcher::Impl {
     void Run(std::promise<bool>& started) {
         WNDCLASSEXW windowClass{};
         windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = &Impl::WindowProc;
+        windowClass.lpfnWndProc = &WindowWatchSource::WindowProc;
         windowClass.hInstance = GetModuleHandleW(nullptr);
         windowClass.lpszClassName = kWindowClass;
         if (RegisterClassExW(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
@@ -119,15 +111,14 @@ struct DeviceWatcher::Impl {
             return;
         }
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        window = hwnd;
-        wake->SetWindow(hwnd);
+        window_ = hwnd;
         started.set_value(RegisterDeviceInterfaceNotifications(hwnd));
 
         std::optional<std::chrono::steady_clock::time_point> signalled;  // the deadline already reported
         for (;;) {
             DWORD timeout = INFINITE;
             std::optional<std::chrono::steady_clock::time_point> deadline;
-            if (listener != 0) {
+            if (virtualKeyboard_) {
                 deadline = VirtualKeyboard::Instance().NextDeadline();
                 if (deadline && deadline != signalled) {
                     const auto left = std::chrono::ceil<std::chrono::milliseconds>(
@@ -138,12 +129,13 @@ struct DeviceWatcher::Impl {
             if (MsgWaitForMultipleObjects(0, nullptr, FALSE, timeout, QS_ALLINPUT) == WAIT_TIMEOUT) {
                 // The virtual keyboard's return is due: the owner's ProcessPending completes it.
                 signalled = deadline;
-                SetEvent(ready);
+                SetEvent(ready_.Get());
                 continue;
             }
             MSG message;
             while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
                 if (message.message == WM_QUIT) {
+                    window_ = nullptr;
                     DestroyWindow(hwnd);  // also ends the notification registration
                     return;
                 }
@@ -151,65 +143,24 @@ struct DeviceWatcher::Impl {
             }
         }
     }
+
+    const bool virtualKeyboard_;
+    win32::ScopedHandle ready_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    std::mutex mutex_;
+    std::vector<DeviceEvent> pending_;    // guarded by mutex_
+    std::atomic<HWND> window_ = nullptr;  // the message-only window while it exists
+    bool watching_ = false;
+    std::thread thread_;
 };
 
-DeviceWatcher::DeviceWatcher() = default;
+}  // namespace
 
-DeviceWatcher::~DeviceWatcher() {
-    Stop();
-}
-
-bool DeviceWatcher::Start() {
-    Stop();
-    auto impl = std::make_unique<Impl>();
-    if (!impl->wake->ready.IsOpen()) {
-        return false;
+std::unique_ptr<DeviceWatchSource> OpenDeviceWatchSource(bool virtualKeyboard) {
+    auto source = std::make_unique<WindowWatchSource>(virtualKeyboard);
+    if (!source->Open()) {
+        return nullptr;
     }
-    const bool simulated = VirtualKeyboard::Enabled();
-    if (simulated) {
-        impl->listener = VirtualKeyboard::Instance().AddListener([wake = impl->wake] { wake->Signal(); });
-    }
-    std::promise<bool> started;
-    std::future<bool> result = started.get_future();
-    // The thread owns the promise, so setting it never races with its destruction here.
-    impl->thread =
-        std::thread([raw = impl.get(), promise = std::move(started)]() mutable { raw->Run(promise); });
-    const bool watching = result.get();
-    impl_ = std::move(impl);
-    if (!watching && !simulated) {
-        Stop();
-        return false;
-    }
-    return true;
-}
-
-void DeviceWatcher::Stop() {
-    impl_.reset();
-}
-
-bool DeviceWatcher::IsRunning() const {
-    return impl_ != nullptr;
-}
-
-intptr_t DeviceWatcher::PollHandle() const {
-    return impl_ != nullptr ? reinterpret_cast<intptr_t>(impl_->ready) : -1;
-}
-
-std::vector<DeviceEvent> DeviceWatcher::ProcessPending() {
-    std::vector<DeviceEvent> events;
-    if (impl_ == nullptr) {
-        return events;
-    }
-    {
-        const std::lock_guard guard(impl_->mutex);
-        ResetEvent(impl_->ready);
-        events.swap(impl_->pending);
-    }
-    if (impl_->listener != 0) {
-        std::vector<DeviceEvent> simulated = VirtualKeyboard::Instance().TakeEvents(impl_->listener);
-        events.insert(events.end(), simulated.begin(), simulated.end());
-    }
-    return events;
+    return source;
 }
 
 }  // namespace kb

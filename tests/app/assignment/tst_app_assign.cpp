@@ -3,11 +3,8 @@
 // confirmation reaches the record file, the filter and the picture.
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QListView>
 #include <QTabWidget>
-#include <QThread>
 #include <QTimer>
 #include <QtTest>
 
@@ -92,82 +89,6 @@ class AppAssignTest : public QObject {
         }
         QCOMPARE(modes, (std::vector<uint32_t>{0, 0xFFFFFFFF, 0, 1}));
         QVERIFY(QApplication::activeModalWidget() == nullptr);
-    }
-
-    // Pictures of the dialog as a user sees it, for the README: KB_SCREENSHOTS=<folder> asks for them.
-    // A tap and a long press are recorded with real time between the keys.
-    void screenshots_data() {
-        QTest::addColumn<int>("chinese");
-        QTest::newRow("en") << 0;
-        QTest::newRow("cn") << 1;
-    }
-    void screenshots() {
-        QFETCH(int, chinese);
-        const QString folder = qEnvironmentVariable("KB_SCREENSHOTS");
-        if (folder.isEmpty()) {
-            QSKIP("KB_SCREENSHOTS names no folder");
-        }
-        const QString lang = chinese != 0 ? QStringLiteral("cn") : QStringLiteral("en");
-        QDir::setCurrent(QStringLiteral(KB_PROGRAM_DIR));  // the style sheet's images are relative to it
-        QFile style(kb::ui::PackagePath(QStringLiteral("style/style.qss")));
-        QVERIFY(style.open(QIODevice::ReadOnly));
-        qApp->setStyleSheet(QString::fromUtf8(style.readAll()));
-
-        apptest::AppHarness app;
-        kb::MacroLibrary::Instance().Reset();
-        app.LoadSettings();
-        (void)kb::KeyRecordTable::Instance().ClearRecords();  // records of the earlier test in this process
-        kb::app::CMainDlg& dlg = app.Start();
-        dlg.Chrome().SwitchLanguage(chinese);
-        dlg.Window()->show();
-        KeyButton f1;
-        QVERIFY(dlg.Picture()->GetButton(0x3B, f1));
-        QTimer::singleShot(0, this, [&] {
-            auto* d = qobject_cast<kb::assignment::MacroRecordDlg*>(QApplication::activeModalWidget());
-            QVERIFY(d);
-            auto button = [d](const char* name) {
-                return d->Content()->findChild<QAbstractButton*>(QString::fromLatin1(name));
-            };
-            button("groupAdd")->click();
-            button("groupAdd")->click();
-            auto* groups = d->Content()->findChild<QListView*>(QStringLiteral("macro_group"));
-            QTest::mouseClick(groups->viewport(), Qt::LeftButton, {},
-                              groups->visualRect(groups->model()->index(1, 0)).center());
-            button("chk_macro_record")->click();
-            auto& steps = kb::MacroLibrary::Instance().groups[1].steps;
-            const auto type = [&](Qt::Key key, int holdMs, std::size_t after) {
-                QTest::keyPress(d, key);
-                QTRY_COMPARE(steps.size(), after + 1);
-                QThread::msleep(static_cast<unsigned long>(holdMs));
-                QTest::keyRelease(d, key);
-                QTRY_COMPARE(steps.size(), after + 2);
-                QThread::msleep(150);
-            };
-            type(Qt::Key_Control, 40, 0);  // a tap
-            type(Qt::Key_C, 650, 2);       // a long press
-            type(Qt::Key_V, 60, 4);
-            QVERIFY(d->Content()->grab().save(folder + QStringLiteral("/record_macro_%1.png").arg(lang)));
-            button("chk_macro_record")->click();
-            d->Content()
-                ->findChild<QTabWidget*>(QStringLiteral("tab_macro_mode_selection"))
-                ->setCurrentIndex(1);
-            QTest::keyPress(d, Qt::Key_B);
-            QTRY_COMPARE(kb::MacroLibrary::Instance().skcode, 0x30);
-            QTest::keyRelease(d, Qt::Key_B);
-            QTest::qWait(400);  // let the tab's animation end
-            QVERIFY(d->Content()->grab().save(folder + QStringLiteral("/capture_key_%1.png").arg(lang)));
-            d->Content()
-                ->findChild<QTabWidget*>(QStringLiteral("tab_macro_mode_selection"))
-                ->setCurrentIndex(0);
-            QTest::qWait(400);
-            button("btnOK")->click();
-        });
-        const QPoint centre((f1.left + f1.right) / 2, (f1.top + f1.bottom) / 2);
-        QTest::mousePress(dlg.Picture(), Qt::LeftButton, {}, centre);
-        QTest::mouseRelease(dlg.Picture(), Qt::LeftButton, {}, centre);
-        QVERIFY(dlg.Picture()->GetButton(0x3B, f1));
-        QVERIFY(f1.marked);
-        qApp->setStyleSheet(QString());
     }
 };
 

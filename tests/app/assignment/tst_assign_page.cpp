@@ -331,6 +331,7 @@ class TestAssignPage : public QObject {
         QCOMPARE(KeyCodeForQtKey(Qt::Key_Launch0, {}, 0), 0u);
 
         qputenv(kb::KbFiltrDevice::VirtualFilter::kEnv, "1");
+        kb::assignment::VirtualKeyFeed::InstallIfEnabled();  // as the program's start-up does
         auto& shared = kb::KbFiltrDevice::VirtualFilter::Instance();
         DialogWorld w(&shared);
         w.AddGroup(u"Group 0");

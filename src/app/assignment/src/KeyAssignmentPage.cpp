@@ -1,6 +1,5 @@
 #include "kb/assignment/KeyAssignmentPage.h"
 
-#include "kb/assignment/VirtualKeyFeed.h"
 #include "kb/common/AppConfig.h"
 #include "kb/common/Trace.h"
 #include "kb/device/FilterChannel.h"
@@ -35,9 +34,7 @@ QString RefusalText(kb::RecordFit fit, std::size_t steps) {
 }  // namespace
 
 KeyAssignmentPage::KeyAssignmentPage(Services services)
-    : s_(std::move(services)), runner_([](MacroRecordDlg& dialog) { return dialog.Run(); }) {
-    VirtualKeyFeed::InstallIfEnabled();
-}
+    : s_(std::move(services)), runner_([](MacroRecordDlg& dialog) { return dialog.Run(); }) {}
 
 QString KeyAssignmentPage::LabelFor(const kb::KeyRecord& record) {
     QString label = QString::fromStdU16String(record.keyName);
@@ -55,6 +52,19 @@ void KeyAssignmentPage::ShowStoredAssignments(CoordButtonImage* picture, const k
         picture->SetMarked(static_cast<int32_t>(record.code), true);
         picture->SetLabel(static_cast<int32_t>(record.code), LabelFor(record));
     }
+}
+
+void KeyAssignmentPage::ForgetShownAssignments(const std::vector<int32_t>& assignedKeys) {
+    if (s_.picture == nullptr) {
+        return;
+    }
+    s_.picture->SetMarked(CoordButtonImage::kAllKeys, false);
+    for (const int32_t code : assignedKeys) {
+        if (KeyButton key; s_.picture->GetButton(code, key)) {
+            s_.picture->SetLabel(code, kb::ui::Tr(key.name));
+        }
+    }
+    s_.picture->update();
 }
 
 int KeyAssignmentPage::OnCoordButtonClick(int32_t code, const QString& name, int released,

@@ -147,7 +147,22 @@ bool MacroRecordDlg::FindWidgets() {
 }
 
 void MacroRecordDlg::Initialise() {
-    // The step list: columns captioned by the layout's hidden col1..col4 labels; the delay edited in place.
+    SetUpStepList();
+    SetUpGroupList();
+    recorder_.Reset();
+    ShowTargetKeys();
+    ShowDelayMode();
+    ShowCapturedKey();
+    FillKeyLists();
+    // Everything below runs with the handlers connected: showing the stored tab runs its handler, as a
+    // user's choice of it would.
+    ConnectEvents();
+    ShowStoredChoices();
+    ShowListening();
+}
+
+void MacroRecordDlg::SetUpStepList() {
+    // Columns captioned by the layout's hidden col1..col4 labels; the delay edited in place.
     stepList_->setModel(&steps_);
     stepList_->setItemDelegateForColumn(KeyAndDelayAdapter::kDelay, new StepDelayDelegate(stepList_));
     stepList_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
@@ -170,8 +185,9 @@ void MacroRecordDlg::Initialise() {
         header->setSortIndicatorShown(mark == kb::kSortUp || mark == kb::kSortDown);
         header->setSortIndicator(column, mark == kb::kSortDown ? Qt::DescendingOrder : Qt::AscendingOrder);
     });
+}
 
-    // Step 2: the group list, the selected group and the steps it shows.
+void MacroRecordDlg::SetUpGroupList() {
     groupList_->setModel(&groups_);
     groupList_->setItemDelegate(new GroupNameDelegate(groupList_));
     connect(groupList_, &QAbstractItemView::clicked, this,
@@ -182,45 +198,55 @@ void MacroRecordDlg::Initialise() {
                     OnGroupRowClicked(current.row());  // keyboard moves count as clicks
                 }
             });
+    // The remembered group is selected again and its steps shown.
     const auto groupCount = static_cast<int32_t>(library_.groups.size());
     if (library_.group < 0 || library_.group > groupCount) {
         library_.group = 0;
     }
     SelectRowSilently(groupList_, library_.group);
     BindStepsTo(library_.group);
+}
 
-    recorder_.Reset();  // step 3
-
-    QStringList names;  // step 4
+void MacroRecordDlg::ShowTargetKeys() {
+    QStringList names;
     for (const auto& [code, name] : targets_) {
         names << QString::fromStdU16String(name);
     }
     recordingKeys_->setText(names.join(QLatin1Char(',')));
+}
 
-    if (library_.mode >= 3 || library_.mode < 0) {  // step 5 (-1 is 4294967295 in the file)
+void MacroRecordDlg::ShowDelayMode() {
+    if (library_.mode >= 3 || library_.mode < 0) {
+        // No button stands for it (-1 is 4294967295 in the file): recording would be left without a
+        // visible rule, so real delays it is.
         library_.mode = kb::kDelayReal;
         SaveLibrary();
     }
-    for (int i = 0; i < 3; ++i) {  // step 6
+    for (int i = 0; i < 3; ++i) {
         delayButtons_[i]->setChecked(i == library_.mode);
     }
+}
 
-    if (library_.skcode == 0) {  // step 8
+void MacroRecordDlg::ShowCapturedKey() {
+    if (library_.skcode == 0) {
         singleKey_->setText(QString());
         singleKey_->setProperty("userValue", 0);
     } else if (KeyButton key; picture_ != nullptr && picture_->GetButton(library_.skcode, key)) {
         singleKey_->setText(key.name);
         singleKey_->setProperty("userValue", library_.skcode);
     }
+}
 
-    for (const kb::MediaKeyItem& item : config_.MediaKeys()) {  // step 9
+void MacroRecordDlg::FillKeyLists() {
+    for (const kb::MediaKeyItem& item : config_.MediaKeys()) {
         mediaKeys_->addItem(kb::ui::Tr(QString::fromStdU16String(item.name)));
     }
     for (const kb::FunctionKeyItem& item : config_.FunctionKeys()) {
         functionKeys_->addItem(kb::ui::Tr(QString::fromStdU16String(item.name)));
     }
+}
 
-    // Step 10: from here on the widgets' events reach the handlers.
+void MacroRecordDlg::ConnectEvents() {
     bridge_ = new kb::ui::EventBridge(content_);
     bridge_->SetHandler([this](const kb::ui::WidgetEvent& event) {
         if (event.name == QString::fromUtf16(kb::ui::kEventCommand)) {
@@ -260,37 +286,42 @@ void MacroRecordDlg::Initialise() {
     if (titleBar_ != nullptr) {
         titleBar_->installEventFilter(this);
     }
+}
 
-    tabs_->setCurrentIndex(library_.type);  // step 11 (runs the tab handler when it changes the tab)
+void MacroRecordDlg::ShowStoredChoices() {
+    tabs_->setCurrentIndex(library_.type);  // runs the tab handler when it changes the tab
     if (tabs_->currentIndex() != library_.type) {
         // No such tab (a hand-edited file): what OK assigns must be the tab on show.
         library_.type = tabs_->currentIndex();
         SaveLibrary();
     }
-    delayEdit_->setText(QString::number(library_.delay));  // step 12
+    delayEdit_->setText(QString::number(library_.delay));
     repeatEdit_->setText(QString::number(library_.repeat));
-    if (library_.mode == kb::kDelayNone) {  // step 13
+    if (library_.mode == kb::kDelayNone) {
         delayEdit_->setText(QStringLiteral("0"));
         delayEdit_->setEnabled(false);
     } else if (library_.mode == kb::kDelayReal) {
         delayEdit_->setEnabled(false);
     }
-    recordCheck_->setChecked(false);  // step 14
+    recordCheck_->setChecked(false);  // a dialog never opens recording
     if (library_.play < 0) {
         // A hand-edited file: play + 2 would be mode 1 or 0, a macro stored as something else. A combo
         // box would also show no entry for it. The first play mode is what is shown and stored.
         library_.play = 0;
         SaveLibrary();
     }
-    playMode_->setCurrentIndex(library_.play);  // step 15: out-of-range entries are refused by the box
+    // Entries beyond a list's end are refused by the box, which then keeps its selection.
+    playMode_->setCurrentIndex(library_.play);
     functionKeys_->setCurrentIndex(library_.function);
     mediaKeys_->setCurrentIndex(library_.media);
+}
 
-    // Step 16: the single-key tab's check box only shows whether a key press will be captured now.
+void MacroRecordDlg::ShowListening() {
+    // The single-key tab's check box only shows whether a key press will be captured now.
     listeningCheck_->setAttribute(Qt::WA_TransparentForMouseEvents);
     listeningCheck_->setFocusPolicy(Qt::NoFocus);
     listeningCheck_->setChecked(false);
-    if (library_.type == kTabSingleKey) {  // step 17
+    if (library_.type == kTabSingleKey) {
         StartCapture();
     }
     UpdateListeningMark();

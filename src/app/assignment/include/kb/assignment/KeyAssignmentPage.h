@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "kb/assignment/MacroRecordDlg.h"
 #include "kb/keys/KeyRecordTable.h"
@@ -40,6 +41,9 @@ class KeyAssignmentPage : public ICoordButtonClickListener {
     // Marks and labels every stored assignment (at start-up and when the keyboard arrives).
     void ShowStoredAssignments() { ShowStoredAssignments(s_.picture, s_.records); }
     static void ShowStoredAssignments(CoordButtonImage* picture, const kb::KeyRecordTable& records);
+    // Every assignment is gone (a factory reset): no key marked, and the keys in `assignedKeys` labelled
+    // with their own names again, as a deletion leaves them.
+    void ForgetShownAssignments(const std::vector<int32_t>& assignedKeys);
 
     // What the picture shows for a record: the key's name, then " : " and the assigned name if any.
     static QString LabelFor(const kb::KeyRecord& record);

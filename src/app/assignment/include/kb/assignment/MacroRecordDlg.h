@@ -87,7 +87,17 @@ class MacroRecordDlg : public QDialog {
 
   private:
     bool FindWidgets();
+    // Shows what the library remembers and connects the handlers, in this order.
     void Initialise();
+    void SetUpStepList();
+    void SetUpGroupList();
+    void ShowTargetKeys();
+    void ShowDelayMode();
+    void ShowCapturedKey();
+    void FillKeyLists();
+    void ConnectEvents();
+    void ShowStoredChoices();
+    void ShowListening();
     void OnCommand(const kb::ui::WidgetEvent& event);
     void OnTabChanged(int tab);
     void OnDelayMode(int mode);
