@@ -13,6 +13,7 @@
 #include "kb/common/AppConfig.h"
 #include "kb/common/Trace.h"
 #include "kb/device/KeyboardMatch.h"
+#include "kb/keys/KeyRecordTable.h"
 #include "kb/lighting/LedEffectConfig.h"
 #include "kb/lighting/SideLightConfig.h"
 #include "kb/ui/LayoutLoader.h"
@@ -195,6 +196,7 @@ int CMainDlg::OnInit() {
         FindWidgets();
     }
     sender_->MarkLightingSend();
+    m_filter->SetRecordFile(KeyRecordTable::Instance().Path());  // handed to the filter with each reload
     if (m_filter->OpenChannel()) {
         m_filter->SetFilterMode(1);
     }
