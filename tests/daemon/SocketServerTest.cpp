@@ -23,7 +23,8 @@ using std::chrono::milliseconds;
 class OkHandler : public IRequestHandler {
   public:
     int requests = 0;
-    fw::Status HandleRequest(uint32_t, std::span<const std::byte>, std::span<std::byte>) override {
+    fw::Status HandleRequest(uint32_t, std::span<const std::byte>, std::span<std::byte>,
+                              RequestContext&) override {
         ++requests;
         return fw::Status::Ok;
     }
