@@ -44,7 +44,7 @@ TEST(VirtualFilterTest, AnswersLikeTheDaemon) {
         {w::kSetMode, U32(5), w::Status::BadValue, 0, "refused mode 0x5"},
         {w::kSetMode, {}, w::Status::BadSize, 0, "takes 4 input bytes, not 0"},
         {w::kSubscribeKeys, U32(w::kSubscribeOn), w::Status::Ok, 0, ""},
-        {0xB6028, {}, w::Status::UnknownRequest, 0, "unknown request 0xb6028"},
+        {0xB6028, {}, w::Status::UnknownRequest, 0, "unknown request 0xB6028"},
     };
     VirtualFilter filter;
     for (const Case& c : cases) {

@@ -272,7 +272,7 @@ class FilterTestServer {
 
     static std::string Hex(uint32_t v) {
         char text[16];
-        std::snprintf(text, sizeof text, "%x", v);
+        std::snprintf(text, sizeof text, "%X", v);
         return text;
     }
 

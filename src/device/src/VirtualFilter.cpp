@@ -57,6 +57,27 @@ uint64_t NowUs() {
                                      .count());
 }
 
+// The client's checks before it hands a file over: the file itself, not a link, and a regular file.
+bool CanHandOver(const std::filesystem::path& file, std::string& why) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::symlink_status(file, ec);
+    if (ec || !fs::exists(status)) {
+        why = "cannot open " + file.string() + ": " +
+              (ec ? ec.message() : std::make_error_code(std::errc::no_such_file_or_directory).message());
+        return false;
+    }
+    if (fs::is_symlink(status)) {
+        why = "cannot hand " + file.string() + " to kbfilterd: it is a symbolic link";
+        return false;
+    }
+    if (!fs::is_regular_file(status)) {
+        why = "cannot hand " + file.string() + " to kbfilterd: not a regular file";
+        return false;
+    }
+    return true;
+}
+
 class VirtualKeyStream final : public IKeyEventStream {
   public:
     explicit VirtualKeyStream(VirtualFilter& filter) : subscriber_(filter.Subscribe(held_)) {}
@@ -77,6 +98,10 @@ class VirtualConnection final : public IFilterConnection {
     ~VirtualConnection() override { filter_.ConnectionClosed(owner_); }
 
     FilterReply Request(const FilterRequest& request, std::span<std::byte> output) override {
+        // What the socket client would not hand over is not sent, as there.
+        if (std::string why; !request.handOver.empty() && !CanHandOver(request.handOver, why)) {
+            return {false, false, 0, why};
+        }
         std::vector<std::byte> reply;
         if (filter_.Handle(request, reply, owner_) != w::Status::Ok) {
             return {false, true, 0, std::string(reinterpret_cast<const char*>(reply.data()), reply.size())};
@@ -104,7 +129,7 @@ void PutText(std::vector<std::byte>& output, const std::string& text) {
 
 std::string Hex(uint32_t value) {
     char text[16];
-    std::snprintf(text, sizeof text, "%#x", value);
+    std::snprintf(text, sizeof text, "0x%X", value);
     return text;
 }
 
