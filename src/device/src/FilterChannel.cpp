@@ -239,13 +239,13 @@ void FilterChannel::MonitorLoop(uint32_t id, std::shared_ptr<IKeyEventStream> st
     std::vector<filterwire::KeyEvent> events;
     while (monitorId_.load() == id) {
         if (stream == nullptr) {
+            seen = Wakeups();  // before the interface is looked at, so that a change after it is noticed
             const std::shared_ptr<IFilterConnection> device = Connection();
             if (device != nullptr && !device->PushesKeys()) {
                 PollOnce();
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
                 continue;
             }
-            seen = Wakeups();
             if (device != nullptr) {
                 stream = device->SubscribeKeys();
             }
