@@ -158,7 +158,7 @@ TEST_F(FilterChannelTest, MonitorReportsEachPushedPressAndReleaseOnceWithoutPoll
                               {0x1001D, false},
                               {0x30, false}}),
               1);
-    ASSERT_TRUE(log.WaitFor(7));
+    ASSERT_TRUE(log.WaitFor(8));
     EXPECT_THAT(log.Events(),
                 ElementsAre(Event{1, 0x1E, 1}, Event{1, 0x30, 1}, Event{1, 0x30, 0}, Event{1, 0x1001D, 1},
                             Event{1, 0x30, 1}, Event{1, 0x1E, 0}, Event{1, 0x1001D, 0}, Event{1, 0x30, 0}));
