@@ -165,8 +165,8 @@ void Daemon::OnClientGone(uint64_t client) {
     }
 }
 
-fw::Status Daemon::HandleRequest(uint32_t code, std::span<const std::byte> input,
-                                 std::span<std::byte> output, RequestContext& context) {
+fw::Status Daemon::HandleRequest(uint32_t code, std::span<const std::byte> input, std::span<std::byte> output,
+                                 RequestContext& context) {
     const Time now = Now();
     switch (code) {
         case fw::kReadHeldKeys: {
