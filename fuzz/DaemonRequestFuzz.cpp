@@ -13,8 +13,8 @@ namespace fw = kb::filterwire;
 
 class CheckingHandler final : public kb::filterd::IRequestHandler {
   public:
-    fw::Status HandleRequest(uint32_t code, std::span<const std::byte> input,
-                             std::span<std::byte> output, kb::filterd::RequestContext&) override {
+    fw::Status HandleRequest(uint32_t code, std::span<const std::byte> input, std::span<std::byte> output,
+                             kb::filterd::RequestContext&) override {
         const std::optional<std::size_t> expected = fw::InputBytesFor(code);
         if (!expected || *expected != input.size() || output.size() != fw::OutputBytesFor(code)) {
             kbfuzz::Fail("the handler got a request the framing should have refused");

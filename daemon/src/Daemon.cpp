@@ -87,6 +87,7 @@ void Daemon::Apply(std::span<const KeyRecord> records, const std::string& source
     std::vector<Assignment> assignments = BuildAssignments(records, notes);
     LogNotes(notes);
     Log("loaded %zu assignments from %s", assignments.size(), source.c_str());
+    loadedOnce_ = true;
     engine_.SetAssignments(std::move(assignments), now);
 }
 
@@ -96,7 +97,7 @@ bool Daemon::Reload(Time now, std::string& reason) {
     RecordFileLoad load = LoadRecordFile(path, server_.Access());
     if (!load.ok) {
         reason = own && load.missing ? "no record file handed over yet" : load.error;
-        Log("%s; keeping the previous assignments", reason.c_str());
+        Log("%s; %s", reason.c_str(), loadedOnce_ ? "keeping the previous assignments" : "no assignments");
         return false;
     }
     Apply(load.records, path.string(), now);
@@ -165,8 +166,8 @@ void Daemon::OnClientGone(uint64_t client) {
     }
 }
 
-fw::Status Daemon::HandleRequest(uint32_t code, std::span<const std::byte> input,
-                                 std::span<std::byte> output, RequestContext& context) {
+fw::Status Daemon::HandleRequest(uint32_t code, std::span<const std::byte> input, std::span<std::byte> output,
+                                 RequestContext& context) {
     const Time now = Now();
     switch (code) {
         case fw::kReadHeldKeys: {

@@ -66,6 +66,7 @@ class Daemon : private IInputEvents, private IRequestHandler {
     SocketServer server_;
     // The connection that set mode 0 or capture; the mode ends with it.
     std::optional<uint64_t> modeOwner_;
+    bool loadedOnce_ = false;
 };
 
 }  // namespace kb::filterd

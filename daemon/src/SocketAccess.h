@@ -16,7 +16,7 @@ struct SocketAccess {
 // A connecting peer as the kernel reports it.
 struct PeerCredentials {
     uid_t uid = 0;
-    gid_t gid = 0;                 // primary group
+    gid_t gid = 0;                  // primary group
     std::span<const gid_t> groups;  // supplementary groups
 };
 

@@ -108,8 +108,9 @@ bool TakeValue(std::string_view name, const std::string& value, Options& o, std:
     return true;
 }
 
-constexpr std::string_view kValueOptions[] = {"--folder", "--records", "--config", "--socket-dir", "--state-dir",
-                                              "--script", "--vid",     "--pid",    "--user",       "--group"};
+constexpr std::string_view kValueOptions[] = {"--folder",    "--records", "--config", "--socket-dir",
+                                              "--state-dir", "--script",  "--vid",    "--pid",
+                                              "--user",      "--group"};
 
 // nullopt to go on; else the exit status (--help, --version, a usage error).
 std::optional<int> ParseArguments(int argc, char** argv, Options& o) {

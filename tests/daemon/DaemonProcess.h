@@ -13,12 +13,12 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
-#include <span>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <span>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -106,8 +106,8 @@ class Client {
             EXPECT_TRUE(ReadExactly(out.data(), out.size()));
             if (f.first == fw::kKeyEventTag) {
                 EXPECT_EQ(out.size(), fw::kKeyEventBytes);
-                events_.push_back(fw::ParseKeyEvent(std::span<const std::byte, fw::kKeyEventBytes>(
-                    out.data(), fw::kKeyEventBytes)));
+                events_.push_back(fw::ParseKeyEvent(
+                    std::span<const std::byte, fw::kKeyEventBytes>(out.data(), fw::kKeyEventBytes)));
                 continue;
             }
             r.status = static_cast<fw::Status>(f.first);
@@ -245,15 +245,13 @@ class DaemonEndToEnd : public ::testing::Test {
                                       fs::perms::others_read);
     }
 
-    // Starts the daemon with `args` (by default the test's record file), its own state folder and socket
-    // folder, the script on its stdin and printed output; waits until it listens.
-    void Start(std::vector<std::string> args = {}) {
-        if (args.empty()) {
-            args = {"--records", records_.string()};
-        }
-        for (const std::string& a :
-             {std::string("--state-dir"), stateDir_.string(), std::string("--script"), std::string("-"),
-              std::string("--print")}) {
+    void Start() { StartWith({"--records", records_.string()}); }
+
+    // Starts the daemon with `args`, its own state folder and socket folder, the script on its stdin and
+    // printed output; waits until it listens.
+    void StartWith(std::vector<std::string> args) {
+        for (const std::string& a : {std::string("--state-dir"), stateDir_.string(), std::string("--script"),
+                                     std::string("-"), std::string("--print")}) {
             args.push_back(a);
         }
         std::vector<char*> argv{const_cast<char*>("kbfilterd")};
@@ -407,6 +405,8 @@ inline RunResult RunDaemon(const std::vector<std::string>& args, const std::stri
         ::dup2(in[0], 0);
         ::dup2(out[1], 1);
         ::dup2(err[1], 2);
+        // Never the machine's own state folder, whatever a case forgets to give.
+        ::setenv("STATE_DIRECTORY", "/nonexistent/kbfilterd-test-state", 1);
         ::execv(KBFILTERD_PATH, argv.data());
         ::_exit(127);
     }
