@@ -13,8 +13,8 @@ namespace fw = kb::filterwire;
 
 class CheckingHandler final : public kb::filterd::IRequestHandler {
   public:
-    fw::Status HandleRequest(uint32_t code, std::span<const std::byte> input,
-                             std::span<std::byte> output) override {
+    fw::Status HandleRequest(uint32_t code, std::span<const std::byte> input, std::span<std::byte> output,
+                             kb::filterd::RequestContext&) override {
         const std::optional<std::size_t> expected = fw::InputBytesFor(code);
         if (!expected || *expected != input.size() || output.size() != fw::OutputBytesFor(code)) {
             kbfuzz::Fail("the handler got a request the framing should have refused");
@@ -41,13 +41,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
             continue;
         }
         std::vector<std::byte> reply;
-        const kb::filterd::RequestOutcome outcome = kb::filterd::AnswerRequest(received, handler, reply);
+        kb::filterd::RequestContext context;
+        const kb::filterd::RequestOutcome outcome =
+            kb::filterd::AnswerRequest(received, handler, reply, context);
         if (reply.size() < fw::kHeaderBytes) {
             kbfuzz::Fail("a reply without its header");
         }
         const fw::HeaderFields header = fw::ParseHeader(std::span(reply).first<fw::kHeaderBytes>());
         if (reply.size() != fw::kHeaderBytes + header.length || header.length > fw::kMaxOutputBytes) {
             kbfuzz::Fail("a reply whose length does not frame it");
+        }
+        if (header.first != static_cast<uint32_t>(fw::Status::Ok) && header.length > fw::kMaxReasonBytes) {
+            kbfuzz::Fail("a refusal's reason longer than the limit");
         }
         received.clear();
         if (outcome.hangUp) {

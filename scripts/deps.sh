@@ -19,6 +19,8 @@ packages=(
     clang-14 libclang-rt-14-dev
     # the Debian package and its checks
     dpkg-dev file desktop-file-utils appstream man-db
+    # the completion tests load it
+    bash-completion
 )
 
 # The Windows cross-build and its tests under Wine.

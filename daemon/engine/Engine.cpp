@@ -40,10 +40,12 @@ void Engine::PressDown(uint16_t key, Time now) {
     heldOrder_[heldCount_++] = key;
     press = {Press::Ignored, 0};
 
-    // Panic chord: stops every playback and lets go of everything, whatever the assignments say.
+    // Panic chord: stops every playback and lets go of everything, whatever the assignments say, and
+    // ends a mode that swallows or unmaps keys.
     if (press_[KEY_BACKSPACE].what != Press::None && press_[KEY_ESC].what != Press::None &&
         press_[KEY_ENTER].what != Press::None) {
         ReleaseAll();
+        mode_ = kModeNormal;
         return;
     }
 

@@ -55,7 +55,7 @@ class Engine {
     uint32_t Mode() const { return mode_; }
 
     // Stops every playback and releases every emitted key; the keys held now do nothing more until
-    // pressed again. Used by the panic chord and on exit.
+    // pressed again. Used by the panic chord (which also returns to mode 1) and on exit.
     void ReleaseAll();
 
     // The keyboard went away: releases everything and forgets the held keys.

@@ -159,20 +159,42 @@ bool EvdevInput::Drain(Device& d, IInputEvents& events, Time now) {
         events.OnKey(key, ev.value != 0, now);
     }
     if (!d.grabbed && !AnyKeyHeld(d)) {
-        if (libevdev_grab(d.dev, LIBEVDEV_GRAB) == 0) {
-            // A key that went down after the last read reached the system, which would never see its
-            // release through a grabbed node: let go, and grab once that key is up.
-            if (KernelKeyHeld(d)) {
-                libevdev_grab(d.dev, LIBEVDEV_UNGRAB);
-            } else {
-                d.grabbed = true;
-                Log("keyboard node %s grabbed", d.node.c_str());
-            }
-        } else {
-            Log("cannot grab %s: %s", d.node.c_str(), std::strerror(errno));
-        }
+        TryGrab(d);
     }
     return true;
+}
+
+void EvdevInput::TryGrab(Device& d) {
+    const int rc = libevdev_grab(d.dev, LIBEVDEV_GRAB);
+    if (rc == 0) {
+        // A key that went down after the last read reached the system, which would never see its
+        // release through a grabbed node: let go, and grab once that key is up.
+        if (KernelKeyHeld(d)) {
+            libevdev_grab(d.dev, LIBEVDEV_UNGRAB);
+            return;
+        }
+        d.grabbed = true;
+        if (d.grabError != 0) {
+            Log("keyboard node %s grabbed after %lu more failed attempts", d.node.c_str(), d.grabRepeats);
+        } else {
+            Log("keyboard node %s grabbed", d.node.c_str());
+        }
+        d.grabError = 0;
+        d.grabRepeats = 0;
+        return;
+    }
+    const int error = -rc;
+    if (error == d.grabError) {
+        ++d.grabRepeats;
+        return;
+    }
+    if (d.grabRepeats > 0) {
+        Log("cannot grab %s: %s (%lu more times)", d.node.c_str(), std::strerror(d.grabError), d.grabRepeats);
+    }
+    Log("cannot grab %s: %s%s", d.node.c_str(), std::strerror(error),
+        error == EBUSY ? " (another program holds it); trying again at each event" : "");
+    d.grabError = error;
+    d.grabRepeats = 0;
 }
 
 void EvdevInput::Remove(std::size_t index, IInputEvents& events, Time now) {

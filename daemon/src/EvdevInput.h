@@ -54,6 +54,10 @@ class EvdevInput : public IInput {
         libevdev* dev = nullptr;
         bool grabbed = false;
         std::vector<uint16_t> held;  // keys handed on as down since the grab
+        // The last grab failure's errno and how often it repeated since it was logged: a node another
+        // program holds fails on every wake-up, and one line says as much as a thousand.
+        int grabError = 0;
+        unsigned long grabRepeats = 0;
     };
 
     void TryAdd(const char* node);
@@ -63,6 +67,7 @@ class EvdevInput : public IInput {
     bool KernelKeyHeld(const Device& d) const;
     // False when the device is gone.
     bool Drain(Device& d, IInputEvents& events, Time now);
+    void TryGrab(Device& d);
 
     int32_t vendor_;
     int32_t product_;

@@ -18,7 +18,7 @@
 namespace kb::filterd {
 namespace {
 
-constexpr std::size_t kMaxFileBytes = 16u << 20;  // far above what a full keyboard of records takes
+constexpr std::size_t kMaxFileBytes = kMaxRecordFileBytes;
 
 struct Folder {
     std::string path;
@@ -193,6 +193,65 @@ RecordFileLoad LoadRecordFile(const std::filesystem::path& path, const SocketAcc
     }
     result.ok = true;
     result.records = std::move(decoded.records);
+    result.data = std::move(data);
+    return result;
+}
+
+RecordFileLoad LoadHandedRecordFile(int fd, uid_t peer) {
+    RecordFileLoad result;
+    const std::string refused = "cannot use record file: ";
+    struct stat st {};
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (fd < 0 || flags < 0 || ::fstat(fd, &st) != 0) {
+        result.error = refused + "cannot examine the descriptor: " + std::strerror(errno);
+        return result;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        result.error = refused + "not a regular file";
+    } else if (st.st_uid != peer && st.st_uid != 0) {
+        result.error = refused + "owned by uid " + std::to_string(st.st_uid);
+    } else if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        result.error = refused + "writable by its group or others (mode " +
+                       std::to_string((st.st_mode >> 6) & 7) + std::to_string((st.st_mode >> 3) & 7) +
+                       std::to_string(st.st_mode & 7) + ")";
+    } else if (static_cast<std::size_t>(st.st_size) > kMaxFileBytes) {
+        result.error = refused + "larger than " + std::to_string(kMaxFileBytes) + " bytes";
+    } else if ((flags & O_ACCMODE) == O_WRONLY || (flags & O_PATH) != 0) {
+        result.error = refused + "the descriptor is not open for reading";
+    }
+    if (!result.error.empty()) {
+        return result;
+    }
+    // pread: the client's offset (perhaps at the end after its own save) does not matter.
+    std::string data;
+    char buffer[65536];
+    for (off_t offset = 0;;) {
+        const ssize_t n = ::pread(fd, buffer, sizeof buffer, offset);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            result.error = refused + "cannot read it: " + std::strerror(errno);
+            return result;
+        }
+        if (n == 0) {
+            break;
+        }
+        data.append(buffer, static_cast<std::size_t>(n));
+        offset += n;
+        if (data.size() > kMaxFileBytes) {
+            result.error = refused + "larger than " + std::to_string(kMaxFileBytes) + " bytes";
+            return result;
+        }
+    }
+    RecordFileDecodeResult decoded = DecodeRecordFile(data);
+    if (!decoded.ok) {
+        result.error = refused + "not a valid record file: " + decoded.error;
+        return result;
+    }
+    result.ok = true;
+    result.records = std::move(decoded.records);
+    result.data = std::move(data);
     return result;
 }
 

@@ -9,6 +9,9 @@
 // without the sticky bit, since whoever can write a folder can rename what is in it.
 #pragma once
 
+#include <sys/types.h>
+
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -22,9 +25,19 @@ struct RecordFileLoad {
     bool ok = false;
     bool missing = false;  // the file does not exist
     std::vector<KeyRecord> records;
+    std::string data;   // the file's bytes, when ok
     std::string error;  // why nothing was loaded
 };
 
+// The largest record file read; far above what a full keyboard of records takes.
+inline constexpr std::size_t kMaxRecordFileBytes = 16u << 20;
+
 RecordFileLoad LoadRecordFile(const std::filesystem::path& path, const SocketAccess& served);
+
+// A record file handed over as an open descriptor by a client running as `peer`. Used only when it is
+// a regular file owned by `peer` or root that neither its group nor others may write, and not larger
+// than kMaxRecordFileBytes; read from its start, whatever the descriptor's offset. The error reads
+// "cannot use record file: <why>".
+RecordFileLoad LoadHandedRecordFile(int fd, uid_t peer);
 
 }  // namespace kb::filterd

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -107,18 +108,20 @@ bool SocketServer::Listen(std::optional<gid_t> gid, std::string& error) {
 }
 
 bool SocketServer::Open(const std::filesystem::path& folder, std::string& error) {
-    // The group that may reach the socket: the configured one, else the configured user's own group.
-    std::optional<gid_t> gid = access_.group;
-    if (!gid && access_.user) {
+    // Who may enter the folder: the configured group, else the configured user's own group. The socket
+    // itself is the user's and, without a configured group, nobody else's, so that sharing the user's
+    // primary group admits nobody.
+    std::optional<gid_t> folderGid = access_.group;
+    if (!folderGid && access_.user) {
         if (const passwd* pw = ::getpwuid(*access_.user)) {
-            gid = pw->pw_gid;
+            folderGid = pw->pw_gid;
         }
     }
-    if (!PrepareFolder(folder, gid, error)) {
+    if (!PrepareFolder(folder, folderGid, error)) {
         return false;
     }
     socketPath_ = folder / fw::kSocketName;
-    return Listen(gid, error);
+    return Listen(access_.group, error);
 }
 
 void SocketServer::AppendPollFds(std::vector<pollfd>& fds) const {
@@ -141,38 +144,85 @@ std::optional<Time> SocketServer::NextDeadline() const {
     return next;
 }
 
-bool SocketServer::PeerAllowed(int fd, std::string& who) const {
+bool SocketServer::PeerAllowed(int fd, uid_t& uid, std::string& who) const {
     ucred cred{};
     socklen_t len = sizeof cred;
     if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0) {
         who = "unknown peer";
         return false;
     }
+    uid = cred.uid;
     who = "uid " + std::to_string(cred.uid) + " pid " + std::to_string(cred.pid);
-    if (cred.uid == 0 || cred.uid == ::geteuid() || (access_.user && cred.uid == *access_.user)) {
-        return true;
+    std::vector<gid_t> groups(NGROUPS_MAX);
+    len = static_cast<socklen_t>(groups.size() * sizeof(gid_t));
+    if (!access_.group || ::getsockopt(fd, SOL_SOCKET, SO_PEERGROUPS, groups.data(), &len) != 0) {
+        len = 0;  // without a configured group the supplementary groups play no part
     }
-    if (!access_.group) {
-        return false;
-    }
-    if (cred.gid == *access_.group) {
-        return true;
-    }
-    gid_t groups[256];
-    len = sizeof groups;
-    if (::getsockopt(fd, SOL_SOCKET, SO_PEERGROUPS, groups, &len) == 0) {
-        const std::size_t n = len / sizeof(gid_t);
-        return std::find(groups, groups + n, *access_.group) != groups + n;
-    }
-    return false;
+    groups.resize(len / sizeof(gid_t));
+    return MayConnect(PeerCredentials{cred.uid, cred.gid, groups}, access_, ::geteuid());
 }
+
+void SocketServer::Drop(std::size_t index) {
+    const uint64_t id = clients_[index].id;
+    clients_.erase(clients_.begin() + static_cast<std::ptrdiff_t>(index));
+    handler_.OnClientGone(id);
+}
+
+void SocketServer::Push(const fw::KeyEvent& event) {
+    const fw::KeyEventFrame frame = fw::MakeKeyEventFrame(event);
+    const Time now = clock_();
+    for (Client& c : clients_) {
+        if (!c.subscribed) {
+            continue;
+        }
+        c.out.insert(c.out.end(), frame.begin(), frame.end());
+        if (!c.busySince) {
+            c.busySince = now;  // unread events count as a stalled reply
+        }
+        // Errors and what does not fit now are left to Service, which drops or retries.
+        while (!c.out.empty()) {
+            const ssize_t n = ::send(c.fd.Get(), c.out.data(), c.out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n <= 0) {
+                break;
+            }
+            c.lastActive = now;
+            c.out.erase(c.out.begin(), c.out.begin() + n);
+        }
+        if (c.out.empty()) {
+            c.busySince.reset();
+        }
+    }
+}
+
+namespace {
+
+// Keeps the first descriptor of the message in `passed` (unless it holds one already) and closes the
+// others, so that a client can neither leak descriptors into the daemon nor swap one in late.
+void TakeDescriptors(msghdr& msg, UniqueFd& passed) {
+    for (cmsghdr* cm = CMSG_FIRSTHDR(&msg); cm != nullptr; cm = CMSG_NXTHDR(&msg, cm)) {
+        if (cm->cmsg_level != SOL_SOCKET || cm->cmsg_type != SCM_RIGHTS) {
+            continue;
+        }
+        const std::size_t count = (cm->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+        for (std::size_t i = 0; i < count; ++i) {
+            int fd = -1;
+            std::memcpy(&fd, CMSG_DATA(cm) + i * sizeof(int), sizeof fd);
+            UniqueFd owned(fd);
+            if (!passed) {
+                passed = std::move(owned);
+            }
+        }
+    }
+}
+
+}  // namespace
 
 void SocketServer::MakeRoom() {
     const auto quietest =
         std::min_element(clients_.begin(), clients_.end(),
                          [](const Client& a, const Client& b) { return a.lastActive < b.lastActive; });
     Log("dropped the client quiet the longest (%s) to make room for a new one", quietest->who.c_str());
-    clients_.erase(quietest);
+    Drop(static_cast<std::size_t>(quietest - clients_.begin()));
 }
 
 void SocketServer::Accept() {
@@ -185,7 +235,8 @@ void SocketServer::Accept() {
             return;
         }
         std::string who;
-        if (!PeerAllowed(fd.Get(), who)) {
+        uid_t uid = 0;
+        if (!PeerAllowed(fd.Get(), uid, who)) {
             Log("refused a client: %s may not use the filter", who.c_str());
             continue;
         }
@@ -194,6 +245,8 @@ void SocketServer::Accept() {
         }
         Client c;
         c.fd = std::move(fd);
+        c.id = nextId_++;
+        c.uid = uid;
         c.who = std::move(who);
         c.lastActive = clock_();
         clients_.push_back(std::move(c));
@@ -204,9 +257,17 @@ bool SocketServer::ReadFrom(Client& c) {
     for (;;) {
         const std::size_t wanted = RequestBytesWanted(c.in);
         if (wanted == 0) {
-            const RequestOutcome outcome = AnswerRequest(c.in, handler_, c.out);
+            RequestContext context;
+            context.client = c.id;
+            context.uid = c.uid;
+            context.descriptor = c.passed.Get();
+            const RequestOutcome outcome = AnswerRequest(c.in, handler_, c.out, context);
+            c.passed = UniqueFd();  // used or not, it goes with its request
             if (outcome.refused) {
                 Log("refused request 0x%X with %u input bytes", outcome.code, outcome.length);
+            }
+            if (context.subscribe) {
+                c.subscribed = *context.subscribe;
             }
             // Beyond a refused length the rest of the stream cannot be trusted: answer, then hang up.
             c.closeAfterReply = outcome.hangUp;
@@ -214,7 +275,15 @@ bool SocketServer::ReadFrom(Client& c) {
             return true;
         }
         std::byte buffer[fw::kHeaderBytes + fw::kMaxInputBytes];
-        const ssize_t n = ::read(c.fd.Get(), buffer, std::min(wanted, sizeof buffer));
+        iovec iov{buffer, std::min(wanted, sizeof buffer)};
+        alignas(cmsghdr) char control[CMSG_SPACE(4 * sizeof(int))];
+        msghdr msg{};
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        msg.msg_control = control;
+        msg.msg_controllen = sizeof control;
+        const ssize_t n = ::recvmsg(c.fd.Get(), &msg, MSG_CMSG_CLOEXEC);
+        TakeDescriptors(msg, c.passed);
         if (n == 0) {
             return false;  // gone, perhaps mid-request: nothing of that request happens
         }
@@ -253,6 +322,10 @@ void SocketServer::Service() {
         if (keep && !c.out.empty()) {
             keep = WriteTo(c);
         }
+        if (keep && c.out.size() > kMaxPendingBytes) {
+            Log("dropped a client (%s): it left %zu bytes unread", c.who.c_str(), c.out.size());
+            keep = false;
+        }
         if (keep && c.busySince && now - *c.busySince > kStalledAfter) {
             Log("dropped a client (%s): its request or reply stalled for over %lld s", c.who.c_str(),
                 static_cast<long long>(
@@ -262,7 +335,7 @@ void SocketServer::Service() {
         if (keep) {
             ++i;
         } else {
-            clients_.erase(clients_.begin() + static_cast<std::ptrdiff_t>(i));
+            Drop(i);
         }
     }
 }

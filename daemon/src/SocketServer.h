@@ -4,9 +4,12 @@
 // daemon's poll loop.
 //
 // A client may stay connected without a word for as long as it likes, but one that leaves a request
-// half sent (or its reply unread) for kStalledAfter is dropped, and when the table is full a new client
-// takes the place of the one that has been quiet the longest, so that silent clients cannot lock the
-// others out.
+// half sent (or its reply or pushed events unread) for kStalledAfter is dropped, as is one that lets more
+// than kMaxPendingBytes pile up; when the table is full a new client takes the place of the one that has
+// been quiet the longest, so that silent clients cannot lock the others out.
+//
+// A subscribed client gets each key event pushed as it happens (Push); a descriptor sent along with a
+// request reaches the handler with that request and is closed after it.
 #pragma once
 
 #include <poll.h>
@@ -30,6 +33,7 @@ class SocketServer {
   public:
     static constexpr std::size_t kMaxClients = 16;
     static constexpr Time kStalledAfter = std::chrono::seconds(2);
+    static constexpr std::size_t kMaxPendingBytes = 64 * 1024;
 
     SocketServer(IRequestHandler& handler, SocketAccess access, Clock clock = Now);
     ~SocketServer();
@@ -39,6 +43,7 @@ class SocketServer {
     // Creates or checks the folder, then listens on the socket in it. False with `error` on failure.
     bool Open(const std::filesystem::path& folder, std::string& error);
     const std::filesystem::path& SocketPath() const { return socketPath_; }
+    const SocketAccess& Access() const { return access_; }
 
     void AppendPollFds(std::vector<pollfd>& fds) const;
     // Accepts, reads and answers whatever is ready, and drops stalled clients; never blocks.
@@ -47,9 +52,16 @@ class SocketServer {
     std::optional<Time> NextDeadline() const;
     std::size_t ClientCount() const { return clients_.size(); }
 
+    // Sends the event to every subscribed client (written now where the socket takes it).
+    void Push(const filterwire::KeyEvent& event);
+
   private:
     struct Client {
         UniqueFd fd;
+        uint64_t id = 0;
+        uid_t uid = 0;
+        bool subscribed = false;
+        UniqueFd passed;             // a descriptor received with the request being received
         std::string who;             // for the log
         std::vector<std::byte> in;   // bytes of the request being received
         std::vector<std::byte> out;  // reply bytes not yet written
@@ -65,7 +77,8 @@ class SocketServer {
     // False when the client is to be dropped.
     bool ReadFrom(Client& c);
     bool WriteTo(Client& c);
-    bool PeerAllowed(int fd, std::string& who) const;
+    bool PeerAllowed(int fd, uid_t& uid, std::string& who) const;
+    void Drop(std::size_t index);
 
     IRequestHandler& handler_;
     SocketAccess access_;
@@ -73,6 +86,7 @@ class SocketServer {
     UniqueFd listenFd_;
     std::filesystem::path socketPath_;
     std::vector<Client> clients_;
+    uint64_t nextId_ = 1;
 };
 
 // The socket folder to use: `configured` when not empty, else the environment variable, else the default.

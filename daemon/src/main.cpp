@@ -1,8 +1,10 @@
 // kbfilterd: carries the keyboard's key assignments and macros out on Linux. See "Key assignments on Linux"
 // in README.md.
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "kb/common/AppConfig.h"
 #include "kb/common/NumberText.h"
@@ -20,55 +23,62 @@
 #include "src/Log.h"
 #include "src/PrintOutput.h"
 #include "src/ScriptInput.h"
+#include "src/StateFolder.h"
 #include "src/UinputOutput.h"
-#include "src/UserFiles.h"
+
+#ifndef KBFILTERD_VERSION
+#define KBFILTERD_VERSION "0"
+#endif
+#ifndef KBFILTERD_SYSTEM_CONFIG
+#define KBFILTERD_SYSTEM_CONFIG "/etc/kbstudio/config.xml"
+#endif
 
 namespace {
 
 using namespace kb::filterd;
 
 constexpr const char* kUsage = R"(usage: kbfilterd [options]
-  --folder DIR        the program folder: its record.bin and config.xml
-  --records FILE      the record file (default: DIR/record.bin)
-  --config FILE       config.xml naming the keyboard (default: DIR/config.xml)
-  --vid HEX --pid HEX the keyboard's USB vendor and product (instead of config.xml)
-  --socket-dir DIR    the socket's folder (default: $KBFILTERD_SOCKET_DIR or /run/kbfilterd/)
-  --user NAME|UID     a user who may use the socket besides root; without --folder and --records,
-                      that user's record.bin (~USER/.config/kbstudio/) and the installation's
-                      config.xml (/etc/kbstudio/)
+Carries out kbstudio's key assignments and macros: grabs the keyboard, emits through uinput.
+
+  --user NAME|UID     a user who may use the socket besides root
   --group NAME|GID    a group whose members may use the socket
+  --state-dir DIR     where the copy of the last handed-over record file is kept
+                      (default: $STATE_DIRECTORY or /var/lib/kbfilterd)
+  --socket-dir DIR    the socket's folder (default: $KBFILTERD_SOCKET_DIR or /run/kbfilterd/)
+  --config FILE       config.xml naming the keyboard (default: )" KBFILTERD_SYSTEM_CONFIG R"()
+  --vid HEX           the keyboard's USB vendor (instead of config.xml)
+  --pid HEX           the keyboard's USB product (instead of config.xml)
+  --records FILE      play this record file instead of the state folder's copy (foreground, tests)
+  --folder DIR        a program folder: DIR/record.bin and DIR/config.xml (foreground, tests)
   --script FILE|-     read timed key events from FILE or stdin instead of the keyboard
   --print             print the events instead of emitting them through uinput
-  --help
+  -h, --help          show this help and exit
+  --version           show the version and exit
 )";
 
 struct Options {
-    std::string folder, records, config, socketDir, script, user;
+    std::string folder, records, config, socketDir, stateDir, script;
     std::optional<int32_t> vid, pid;
     bool print = false;
     SocketAccess access;
 };
 
-int Fail(const std::string& message) {
+int RuntimeFailure(const std::string& message) {
     Log("%s", message.c_str());
+    return 1;
+}
+
+int UsageError(const std::string& message) {
+    std::fprintf(stderr, "kbfilterd: %s\nTry 'kbfilterd --help' for more information.\n", message.c_str());
     return 2;
 }
 
 // One option with its value; false with `error` when the value is refused.
-bool TakeOption(std::string_view name, const char* value, Options& o, std::string& error) {
-    if (name == "--folder" || name == "--records" || name == "--config" || name == "--socket-dir" ||
-        name == "--script") {
-        (name == "--folder"       ? o.folder
-         : name == "--records"    ? o.records
-         : name == "--config"     ? o.config
-         : name == "--socket-dir" ? o.socketDir
-                                  : o.script) = value;
-        return true;
-    }
+bool TakeValue(std::string_view name, const std::string& value, Options& o, std::string& error) {
     if (name == "--vid" || name == "--pid") {
         const std::optional<int64_t> n = kb::ParseWholeInteger(value, 16);
         if (!n || *n < 0 || *n > 0xFFFF) {
-            error = "bad " + std::string(name) + " " + value + ": give a hexadecimal number up to FFFF";
+            error = std::string(name) + " " + value + ": give a hexadecimal number up to FFFF";
             return false;
         }
         (name == "--vid" ? o.vid : o.pid) = static_cast<int32_t>(*n);
@@ -78,7 +88,6 @@ bool TakeOption(std::string_view name, const char* value, Options& o, std::strin
         const std::optional<UserAccount> user = LookUpUser(value, error);
         if (user) {
             o.access.user = user->uid;
-            o.user = value;
         }
         return user.has_value();
     }
@@ -86,32 +95,63 @@ bool TakeOption(std::string_view name, const char* value, Options& o, std::strin
         o.access.group = LookUpGroup(value, error);
         return o.access.group.has_value();
     }
-    error = "bad argument: " + std::string(name);
-    return false;
+    if (value.empty()) {
+        error = std::string(name) + " needs a value";
+        return false;
+    }
+    (name == "--folder"       ? o.folder
+     : name == "--records"    ? o.records
+     : name == "--config"     ? o.config
+     : name == "--socket-dir" ? o.socketDir
+     : name == "--state-dir"  ? o.stateDir
+                              : o.script) = value;
+    return true;
 }
 
-// nullopt to go on; else the exit status (--help, a bad argument).
+constexpr std::string_view kValueOptions[] = {"--folder",    "--records", "--config", "--socket-dir",
+                                              "--state-dir", "--script",  "--vid",    "--pid",
+                                              "--user",      "--group"};
+
+// nullopt to go on; else the exit status (--help, --version, a usage error).
 std::optional<int> ParseArguments(int argc, char** argv, Options& o) {
+    std::vector<std::string_view> seen;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (arg == "--help") {
+        if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::puts("kbfilterd " KBFILTERD_VERSION);
             return 0;
         }
         if (arg == "--print") {
             o.print = true;
             continue;
         }
-        std::string error;
-        if (i + 1 >= argc || arg.rfind("--", 0) != 0) {
-            std::fputs(kUsage, stderr);
-            return Fail("bad argument: " + std::string(arg));
+        // --name VALUE or --name=VALUE
+        const std::size_t equals = arg.find('=');
+        const std::string_view name = arg.rfind("--", 0) == 0 ? arg.substr(0, equals) : arg;
+        if (std::find(std::begin(kValueOptions), std::end(kValueOptions), name) == std::end(kValueOptions)) {
+            return UsageError(arg.rfind("-", 0) == 0 && arg.size() > 1
+                                  ? "unknown option " + std::string(name)
+                                  : "unexpected argument " + std::string(arg));
         }
-        if (!TakeOption(arg, argv[++i], o, error)) {
-            if (error.rfind("bad argument", 0) == 0) {
-                std::fputs(kUsage, stderr);
-            }
-            return Fail(error);
+        if (std::find(seen.begin(), seen.end(), name) != seen.end()) {
+            return UsageError(std::string(name) + " given twice");
+        }
+        seen.push_back(name);
+        std::string value;
+        if (equals != std::string_view::npos) {
+            value = arg.substr(equals + 1);
+        } else if (i + 1 < argc) {
+            value = argv[++i];
+        } else {
+            return UsageError(std::string(name) + " needs a value");
+        }
+        std::string error;
+        if (!TakeValue(name, value, o, error)) {
+            return UsageError(error);
         }
     }
     if (o.records.empty() && !o.folder.empty()) {
@@ -120,14 +160,8 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& o) {
     if (o.config.empty() && !o.folder.empty()) {
         o.config = o.folder + "/config.xml";
     }
-    if (o.records.empty() && o.folder.empty() && !o.user.empty()) {
-        std::string error;
-        if (!FindUserFiles(o.user, o.records, o.config, error)) {
-            return Fail(error);
-        }
-    }
-    if (o.records.empty()) {
-        return Fail("no record file: give --folder, --records or --user");
+    if (o.config.empty()) {
+        o.config = KBFILTERD_SYSTEM_CONFIG;
     }
     return std::nullopt;
 }
@@ -145,17 +179,17 @@ std::unique_ptr<IInput> OpenInput(const Options& o, std::string& error) {
     }
     int32_t vendor = o.vid.value_or(0);
     int32_t product = o.pid.value_or(0);
-    if ((!o.vid || !o.pid) && !o.config.empty()) {
+    if (!o.vid || !o.pid) {
         kb::AppConfig appConfig;
         if (!appConfig.Load(o.config)) {
-            error = "cannot read " + o.config;
+            error = "cannot read " + o.config + "; give --config, or --vid and --pid";
             return nullptr;
         }
         vendor = o.vid ? vendor : appConfig.Vid();
         product = o.pid ? product : appConfig.Pid();
     }
     if (vendor <= 0 || product <= 0) {
-        error = "which keyboard? give --vid and --pid, or --folder/--config with its config.xml";
+        error = "which keyboard? " + o.config + " names none; give --vid and --pid";
         return nullptr;
     }
     auto evdev = std::make_unique<EvdevInput>(vendor, product);
@@ -179,6 +213,11 @@ std::unique_ptr<IOutput> OpenOutput(const Options& o, std::string& error) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before anything else: a signal in the first moments must not end the daemon unannounced; the loop
+    // takes the pending ones later.
+    const sigset_t signals = DaemonSignals();
+    sigprocmask(SIG_BLOCK, &signals, nullptr);
+
     Options options;
     if (const std::optional<int> status = ParseArguments(argc, argv, options)) {
         return *status;
@@ -186,15 +225,16 @@ int main(int argc, char** argv) {
     std::string error;
     const std::unique_ptr<IInput> input = OpenInput(options, error);
     if (!input) {
-        return Fail(error);
+        return RuntimeFailure(error);
     }
     const std::unique_ptr<IOutput> output = OpenOutput(options, error);
     if (!output) {
-        return Fail(error);
+        return RuntimeFailure(error);
     }
-    Daemon daemon(*input, *output, options.records, options.access);
+    Daemon daemon(*input, *output, DaemonFiles{options.records, StateFolderPath(options.stateDir)},
+                  options.access);
     if (!daemon.Start(SocketFolder(options.socketDir), error)) {
-        return Fail(error);
+        return RuntimeFailure(error);
     }
     return daemon.Run();
 }

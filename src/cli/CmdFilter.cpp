@@ -1,5 +1,5 @@
-// kbctl filter: the three requests of the keyboard filter (kbfilterd, or the virtual filter when
-// KBSTUDIO_VIRTUAL_FILTER=1): set its mode, make it reload the assignments, watch the held keys.
+// kbctl filter: the requests of the keyboard filter (kbfilterd, or the virtual filter when
+// KBSTUDIO_VIRTUAL_FILTER=1): set its mode, hand it record.bin to reload, watch the key presses it pushes.
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
@@ -21,7 +21,7 @@ using kb::KbFiltrDevice::FilterChannel;
 
 constexpr const char* kUsage =
     "usage: kbctl filter mode VALUE     set the mode: 1 normal, 0 no remapping, 0xFFFFFFFF capture\n"
-    "       kbctl filter reload         make the filter reread record.bin\n"
+    "       kbctl filter reload         hand record.bin to the filter, which reloads it\n"
     "       kbctl filter monitor [--count N]\n"
     "                                   print each key press and release until interrupted (or N events)";
 
@@ -137,6 +137,7 @@ int CmdFilter(const CliContext& ctx) {
         }
     }
     bool ok = false;
+    kb::KbFiltrDevice::FilterReply reply;
     Json out;
     if (what == "mode" && args.size() == 2) {
         const int64_t value = ParseIntArg(args[1], "VALUE");
@@ -144,18 +145,19 @@ int CmdFilter(const CliContext& ctx) {
             throw CliError("VALUE must be 0 to 0xFFFFFFFF, not " + args[1]);
         }
         OpenFilter(channel);
-        ok = channel.SetFilterMode(static_cast<uint32_t>(value));
+        ok = channel.SetFilterMode(static_cast<uint32_t>(value), &reply);
         out = {{"request", "set mode"}, {"mode", value}};
     } else if (what == "reload" && args.size() == 1) {
         OpenFilter(channel);
-        ok = channel.ReloadAssignments();
+        // The daemon reads no path of ours: it gets the file itself, opened here.
+        channel.SetRecordFile(ctx.dir / "record.bin");
+        ok = channel.ReloadAssignments(&reply);
         out = {{"request", "reload assignments"}};
     } else {
         throw CliError(kUsage);
     }
     if (!ok) {
-        throw CliError("the filter refused or did not answer the " + out["request"].get<std::string>() +
-                       " request (" + channel.LastOpenPath() + ")");
+        throw CliError(reply.refused ? "the daemon refused: " + reply.reason : reply.reason);
     }
     out["path"] = channel.LastOpenPath();
     PrintJson(out);

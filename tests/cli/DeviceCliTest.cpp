@@ -10,6 +10,7 @@
 
 #include "FilterTestServer.h"
 #include "KbctlRunner.h"
+#include "kb/keys/KeyRecordTable.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
@@ -54,6 +55,11 @@ class DeviceCliTest : public ::testing::Test {
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
+}
+
+// The message after the device trace lines kbctl prints on stderr.
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 TEST_F(DeviceCliTest, DevicesAndVersionOfTheVirtualKeyboard) {
@@ -134,35 +140,45 @@ TEST_F(DeviceCliTest, FilterRequests) {
     ::setenv("KBSTUDIO_VIRTUAL_FILTER", "1", 1);
     EXPECT_EQ(RunJson({"filter", "mode", "0xFFFFFFFF"}),
               json::parse(R"({"request": "set mode", "mode": 4294967295, "path": "virtual:kbfilterd"})"));
+    // Nothing to hand over yet: said, not sent.
+    const kbtest::KbctlResult noFile = Run({"filter", "reload"});
+    EXPECT_EQ(noFile.exitCode, 1);
+    EXPECT_TRUE(EndsWith(noFile.err, "\nkbctl filter: cannot open " + (dir_ / "record.bin").string() +
+                                         ": No such file or directory\n"))
+        << noFile.err;
+    std::ofstream(dir_ / "record.bin", std::ios::binary) << kb::EncodeRecordFile({});
     EXPECT_EQ(RunJson({"filter", "reload"})["request"], "reload assignments");
     const kbtest::KbctlResult refused = Run({"filter", "mode", "5"});
     EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_TRUE(Contains(refused.err, "refused")) << refused.err;
+    EXPECT_TRUE(EndsWith(refused.err, "\nkbctl filter: the daemon refused: refused mode 0x5\n"))
+        << refused.err;
 
-    // The same requests reach a daemon's socket byte for byte.
+    // The same requests reach a daemon's socket byte for byte, the record file handed over with reload,
+    // and the daemon's reason comes back.
     ::unsetenv("KBSTUDIO_VIRTUAL_FILTER");
     kbtest::FilterTestServer server(dir_ / "sockets" / "kbfilterd.sock");
     ASSERT_TRUE(server.Listening());
     EXPECT_EQ(RunJson({"filter", "mode", "0"})["path"], (dir_ / "sockets" / "kbfilterd.sock").string());
     EXPECT_EQ(RunJson({"filter", "reload"})["request"], "reload assignments");
+    const kbtest::KbctlResult refusedBySocket = Run({"filter", "mode", "5"});
+    EXPECT_EQ(refusedBySocket.exitCode, 1);
+    EXPECT_TRUE(EndsWith(refusedBySocket.err, "\nkbctl filter: the daemon refused: refused mode 0x5\n"))
+        << refusedBySocket.err;
     const auto requests = server.Requests();
-    ASSERT_EQ(requests.size(), 2u);
+    ASSERT_EQ(requests.size(), 3u);
     EXPECT_EQ(requests[0].code, kb::filterwire::kSetMode);
     EXPECT_EQ(requests[1].code, kb::filterwire::kReloadAssignments);
+    EXPECT_EQ(requests[1].file, kb::EncodeRecordFile({}));
 }
 
-TEST_F(DeviceCliTest, FilterMonitorPrintsPressesAndReleases) {
+TEST_F(DeviceCliTest, FilterMonitorPrintsPushedPressesAndReleases) {
     kbtest::FilterTestServer server(dir_ / "sockets" / "kbfilterd.sock");
     ASSERT_TRUE(server.Listening());
     kbtest::KbctlResult result;
     std::thread run([&] { result = Run({"filter", "monitor", "--count", "4"}); });
-    // kbctl starts polling at some point; each step waits for polls that see it.
-    ASSERT_TRUE(server.WaitReadsSinceHold(5));
-    server.Hold({0x1E});
-    ASSERT_TRUE(server.WaitReadsSinceHold(5));
-    server.Hold({0x1E, 0x30});
-    ASSERT_TRUE(server.WaitReadsSinceHold(5));
-    server.Hold({});
+    ASSERT_TRUE(server.WaitSubscribers(1));
+    // All four at once: a tap of A inside a press of B.
+    server.PushAll({{0x30, true}, {0x1E, true}, {0x1E, false}, {0x30, false}});
     run.join();
     ASSERT_EQ(result.exitCode, 0) << result.err;
     std::istringstream lines(result.out);
@@ -171,12 +187,13 @@ TEST_F(DeviceCliTest, FilterMonitorPrintsPressesAndReleases) {
         got.push_back(line);
     }
     ASSERT_EQ(got.size(), 4u) << result.out;
-    const char* expected[][2] = {{"press", "A"}, {"press", "B"}, {"release", "A"}, {"release", "B"}};
+    const char* expected[][2] = {{"press", "B"}, {"press", "A"}, {"release", "A"}, {"release", "B"}};
     for (std::size_t i = 0; i < 4; ++i) {
         EXPECT_TRUE(Contains(got[i], " ms ")) << got[i];
         EXPECT_TRUE(Contains(got[i], std::string(" ") + expected[i][0] + " ")) << got[i];
         EXPECT_EQ(got[i].substr(got[i].size() - 2), std::string(" ") + expected[i][1]) << got[i];
     }
+    EXPECT_LE(server.ReadRequests().size(), 1u) << "kbctl does not poll";
 }
 
 }  // namespace

@@ -57,10 +57,14 @@ TEST_F(DaemonEndToEnd, BadRequestsAreRefusedAndChangeNothing) {
         ASSERT_TRUE(client.Connected());
         const Reply unknown = client.Request(0xB6020);
         EXPECT_EQ(unknown.status, fw::Status::UnknownRequest);
-        EXPECT_TRUE(unknown.words.empty());
+        EXPECT_EQ(unknown.text, "unknown request 0xB6020");
         EXPECT_EQ(client.Request(fw::kSetMode).status, fw::Status::BadSize);
         EXPECT_EQ(client.Request(fw::kReadHeldKeys, std::vector<std::byte>(4)).status, fw::Status::BadSize);
-        EXPECT_EQ(client.SetMode(7), fw::Status::BadValue);
+        std::vector<std::byte> seven(4);
+        fw::PutU32(seven.data(), 7);
+        const Reply badMode = client.Request(fw::kSetMode, seven);
+        EXPECT_EQ(badMode.status, fw::Status::BadValue);
+        EXPECT_EQ(badMode.text, "refused mode 0x7");
         EXPECT_EQ(Type("down A\nup A\n"), (Lines{"down KEY_B", "up KEY_B"}));  // still mode 1
 
         // An input length the server will not read: refused, then the connection ends.

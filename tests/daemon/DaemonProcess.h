@@ -14,9 +14,11 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <span>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -56,6 +58,7 @@ inline kb::KeyRecord Macro(uint32_t from) {
 struct Reply {
     fw::Status status = fw::Status::Failed;
     std::vector<uint32_t> words;  // the output as u32 values
+    std::string text;             // the output as text (a refusal's reason)
     bool closed = false;          // the server hung up instead of answering
 };
 
@@ -88,22 +91,79 @@ class Client {
         return ReadReply();
     }
 
+    // The next reply; pushed key events before it are kept for NextEvent.
     Reply ReadReply() {
         Reply r;
-        std::array<std::byte, fw::kHeaderBytes> header{};
-        if (!ReadExactly(header.data(), header.size())) {
-            r.closed = true;
+        for (;;) {
+            std::array<std::byte, fw::kHeaderBytes> header{};
+            if (!ReadExactly(header.data(), header.size())) {
+                r.closed = true;
+                return r;
+            }
+            const fw::HeaderFields f = fw::ParseHeader(header);
+            std::vector<std::byte> out(f.length);
+            EXPECT_LE(f.length, fw::kMaxOutputBytes);
+            EXPECT_TRUE(ReadExactly(out.data(), out.size()));
+            if (f.first == fw::kKeyEventTag) {
+                EXPECT_EQ(out.size(), fw::kKeyEventBytes);
+                events_.push_back(fw::ParseKeyEvent(
+                    std::span<const std::byte, fw::kKeyEventBytes>(out.data(), fw::kKeyEventBytes)));
+                continue;
+            }
+            r.status = static_cast<fw::Status>(f.first);
+            for (std::size_t i = 0; i + 4 <= out.size(); i += 4) {
+                r.words.push_back(fw::GetU32(out.data() + i));
+            }
+            r.text.assign(reinterpret_cast<const char*>(out.data()), out.size());
             return r;
         }
-        const fw::HeaderFields f = fw::ParseHeader(header);
-        r.status = static_cast<fw::Status>(f.first);
-        std::vector<std::byte> out(f.length);
-        EXPECT_LE(f.length, fw::kMaxOutputBytes);
-        EXPECT_TRUE(ReadExactly(out.data(), out.size()));
-        for (std::size_t i = 0; i + 4 <= out.size(); i += 4) {
-            r.words.push_back(fw::GetU32(out.data() + i));
+    }
+
+    // The next pushed key event (waiting up to the receive time-out), or nothing.
+    std::optional<fw::KeyEvent> NextEvent() {
+        if (events_.empty()) {
+            std::array<std::byte, fw::kHeaderBytes + fw::kKeyEventBytes> frame{};
+            if (!ReadExactly(frame.data(), frame.size())) {
+                return std::nullopt;
+            }
+            const fw::HeaderFields f = fw::ParseHeader(std::span(frame).first<fw::kHeaderBytes>());
+            EXPECT_EQ(f.first, fw::kKeyEventTag);
+            return fw::ParseKeyEvent(std::span(frame).subspan<fw::kHeaderBytes, fw::kKeyEventBytes>());
         }
-        return r;
+        const fw::KeyEvent e = events_.front();
+        events_.erase(events_.begin());
+        return e;
+    }
+
+    // Whether a byte waits to be read now.
+    bool Readable() {
+        pollfd p{fd_, POLLIN, 0};
+        return !events_.empty() || ::poll(&p, 1, 0) > 0;
+    }
+
+    fw::Status Subscribe(uint32_t value = fw::kSubscribeOn) {
+        std::vector<std::byte> in(4);
+        fw::PutU32(in.data(), value);
+        return Request(fw::kSubscribeKeys, in).status;
+    }
+
+    // Reload, handing `fd` over with the request's header.
+    Reply Reload(int fd) {
+        const fw::Header h = fw::MakeHeader(fw::kReloadAssignments, 0);
+        iovec iov{const_cast<std::byte*>(h.data()), h.size()};
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+        msghdr msg{};
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        msg.msg_control = control;
+        msg.msg_controllen = sizeof control;
+        cmsghdr* cm = CMSG_FIRSTHDR(&msg);
+        cm->cmsg_level = SOL_SOCKET;
+        cm->cmsg_type = SCM_RIGHTS;
+        cm->cmsg_len = CMSG_LEN(sizeof(int));
+        std::memcpy(CMSG_DATA(cm), &fd, sizeof fd);
+        EXPECT_EQ(::sendmsg(fd_, &msg, MSG_NOSIGNAL), static_cast<ssize_t>(h.size()));
+        return ReadReply();
     }
 
     fw::Status SetMode(uint32_t mode) {
@@ -140,6 +200,7 @@ class Client {
 
     int fd_ = -1;
     bool connected_ = false;
+    std::vector<fw::KeyEvent> events_;
 };
 
 class DaemonEndToEnd : public ::testing::Test {
@@ -152,18 +213,26 @@ class DaemonEndToEnd : public ::testing::Test {
         fs::create_directory(dir_ / "kbstudio");
         records_ = dir_ / "kbstudio" / "record.bin";
         socketDir_ = dir_ / "sock";
+        stateDir_ = dir_ / "state";
         WriteRecords({Remap(A, B), Macro(F1)});
         Start();
     }
 
     void TearDown() override {
+        Stop();
+        fs::remove_all(dir_);
+    }
+
+    void Stop() {
         if (pid_ > 0) {
             ::kill(pid_, SIGKILL);
             ::waitpid(pid_, nullptr, 0);
+            pid_ = -1;
         }
         ::close(stdin_);
         ::close(stdout_);
-        fs::remove_all(dir_);
+        stdin_ = stdout_ = -1;
+        pending_.clear();
     }
 
     void WriteRecords(const std::vector<kb::KeyRecord>& records) {
@@ -176,7 +245,20 @@ class DaemonEndToEnd : public ::testing::Test {
                                       fs::perms::others_read);
     }
 
-    void Start() {
+    void Start() { StartWith({"--records", records_.string()}); }
+
+    // Starts the daemon with `args`, its own state folder and socket folder, the script on its stdin and
+    // printed output; waits until it listens.
+    void StartWith(std::vector<std::string> args) {
+        for (const std::string& a : {std::string("--state-dir"), stateDir_.string(), std::string("--script"),
+                                     std::string("-"), std::string("--print")}) {
+            args.push_back(a);
+        }
+        std::vector<char*> argv{const_cast<char*>("kbfilterd")};
+        for (std::string& a : args) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
         int in[2], out[2];
         ASSERT_EQ(::pipe2(in, O_CLOEXEC), 0);
         ASSERT_EQ(::pipe2(out, O_CLOEXEC), 0);
@@ -189,8 +271,7 @@ class DaemonEndToEnd : public ::testing::Test {
             const int err = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             ::dup2(err, 2);
             ::setenv(fw::kSocketDirEnv, socketDir_.c_str(), 1);
-            ::execl(KBFILTERD_PATH, "kbfilterd", "--records", records_.c_str(), "--script", "-", "--print",
-                    static_cast<char*>(nullptr));
+            ::execv(KBFILTERD_PATH, argv.data());
             ::_exit(127);
         }
         ::close(in[0]);
@@ -293,7 +374,7 @@ class DaemonEndToEnd : public ::testing::Test {
 
     using Lines = std::vector<std::string>;
 
-    fs::path dir_, records_, socketDir_;
+    fs::path dir_, records_, socketDir_, stateDir_;
     pid_t pid_ = -1;
     int stdin_ = -1, stdout_ = -1;
     int marks_ = 0;
@@ -324,6 +405,8 @@ inline RunResult RunDaemon(const std::vector<std::string>& args, const std::stri
         ::dup2(in[0], 0);
         ::dup2(out[1], 1);
         ::dup2(err[1], 2);
+        // Never the machine's own state folder, whatever a case forgets to give.
+        ::setenv("STATE_DIRECTORY", "/nonexistent/kbfilterd-test-state", 1);
         ::execv(KBFILTERD_PATH, argv.data());
         ::_exit(127);
     }

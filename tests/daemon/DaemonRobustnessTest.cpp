@@ -1,6 +1,7 @@
 // The daemon as users and attackers meet it: quick taps, record files others could have placed, clients
 // that connect and say nothing, signals, and command lines and scripts with values out of reach.
 #include <memory>
+#include <regex>
 
 #include "DaemonProcess.h"
 
@@ -143,6 +144,76 @@ TEST(DaemonCommandLine, ValuesOutOfReachAreRefusedWithAReason) {
     EXPECT_EQ(r.out, "down KEY_C\nup KEY_C\n");
     EXPECT_NE(r.err.find("script line 2: time \"t=10228806888068\" is beyond"), std::string::npos) << r.err;
     fs::remove_all(dir);
+}
+
+// Usage errors name the argument and exit 2; runtime failures exit 1; help and version go to stdout.
+TEST(DaemonCommandLine, HelpVersionUsageErrorsAndRuntimeFailures) {
+    struct Row {
+        std::vector<std::string> args;
+        int status;
+        std::string out;  // the start of stdout
+        std::string err;  // the start of stderr; for a runtime failure, a line in it
+    };
+    const std::string hint = "\nTry 'kbfilterd --help' for more information.\n";
+    for (const Row& row : std::vector<Row>{
+             {{"--help"}, 0, "usage: kbfilterd [options]\n", ""},
+             {{"-h"}, 0, "usage: kbfilterd [options]\n", ""},
+             {{"--version"}, 0, "kbfilterd " KBFILTERD_VERSION "\n", ""},
+             {{"--bogus"}, 2, "", "kbfilterd: unknown option --bogus" + hint},
+             {{"--bogus=1"}, 2, "", "kbfilterd: unknown option --bogus" + hint},
+             {{"foo"}, 2, "", "kbfilterd: unexpected argument foo" + hint},
+             {{"--records"}, 2, "", "kbfilterd: --records needs a value" + hint},
+             {{"--records="}, 2, "", "kbfilterd: --records needs a value" + hint},
+             {{"--state-dir", "a", "--state-dir=b"}, 2, "", "kbfilterd: --state-dir given twice" + hint},
+             {{"--vid", "zz"}, 2, "", "kbfilterd: --vid zz: give a hexadecimal number up to FFFF" + hint},
+             {{"--group", "no-such-group-kbstudio"},
+              2,
+              "",
+              "kbfilterd: --group no-such-group-kbstudio: no such group" + hint},
+             {{"--script", "/nonexistent/script", "--print"},
+              1,
+              "",
+              "kbfilterd: cannot open the script /nonexistent/script: No such file or directory\n"},
+             {{"--records", "/nonexistent/record.bin", "--script", "-", "--print", "--socket-dir",
+               "/dev/null"},
+              1,
+              "",
+              "kbfilterd: the socket folder /dev/null is not a folder"},
+         }) {
+        SCOPED_TRACE(::testing::PrintToString(row.args));
+        const RunResult r = RunDaemon(row.args, "");
+        EXPECT_EQ(r.status, row.status) << r.err;
+        EXPECT_EQ(r.out.substr(0, row.out.size()), row.out);
+        if (row.status == 1) {
+            EXPECT_NE(r.err.find(row.err), std::string::npos) << r.err;  // after what the start logged
+        } else {
+            EXPECT_EQ(r.err.substr(0, row.err.size()), row.err);
+        }
+        if (row.status != 0) {
+            EXPECT_TRUE(r.out.empty()) << r.out;
+        }
+    }
+}
+
+// Every option the help names is in the manual page.
+TEST(DaemonCommandLine, TheManualPageHasEveryOptionOfTheHelp) {
+    const RunResult help = RunDaemon({"--help"}, "");
+    std::ifstream in(KBFILTERD_MAN_PAGE);
+    const std::string page(std::istreambuf_iterator<char>(in), {});
+    ASSERT_FALSE(page.empty());
+    std::size_t options = 0;
+    // Options start a word: "--state-dir", "-h"; a hyphen inside a word is none.
+    const std::regex option(R"((^|[\s,(])(--?[a-z][a-z-]*))");
+    for (auto it = std::sregex_iterator(help.out.begin(), help.out.end(), option);
+         it != std::sregex_iterator(); ++it) {
+        std::string escaped;
+        for (const char c : (*it)[2].str()) {
+            escaped += c == '-' ? std::string("\\-") : std::string(1, c);
+        }
+        ++options;
+        EXPECT_NE(page.find(escaped), std::string::npos) << (*it)[2] << " is not in kbfilterd.8";
+    }
+    EXPECT_GT(options, 10u);
 }
 
 }  // namespace

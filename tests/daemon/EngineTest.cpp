@@ -342,7 +342,23 @@ INSTANTIATE_TEST_SUITE_P(
              "t=0 down F1; t=1 up F1; t=3 down A; t=12 down BACKSPACE; t=13 down ESC; t=14 down ENTER; "
              "t=15 up ENTER; t=16 up ESC; t=17 up BACKSPACE; t=18 up A; t=19 down C; t=20 up C",
              "t=0 down LEFTSHIFT; t=3 down A; t=10 down X; t=12 down BACKSPACE; t=13 down ESC; t=14 up ESC; "
-             "t=14 up BACKSPACE; t=14 up A; t=14 up LEFTSHIFT; t=14 up X; t=19 down C; t=20 up C"}),
+             "t=14 up BACKSPACE; t=14 up A; t=14 up LEFTSHIFT; t=14 up X; t=19 down C; t=20 up C"},
+        // ... and ends a mode that swallows or unmaps keys, so that the keyboard always comes back.
+        Case{"PanicChordEndsCapture",
+             {Remap(A, B)},
+             "t=0 mode capture; t=1 down BACKSPACE; t=2 down ESC; t=3 down ENTER; t=4 up ENTER; t=5 up ESC; "
+             "t=6 up BACKSPACE; t=10 down A; t=11 up A",
+             "t=10 down B; t=11 up B"},
+        Case{"PanicChordEndsModeZero",
+             {Remap(A, B)},
+             "t=0 mode 0; t=1 down BACKSPACE; t=2 down ESC; t=3 down ENTER; t=4 up ENTER; t=5 up ESC; "
+             "t=6 up BACKSPACE; t=10 down A; t=11 up A",
+             "t=1 down BACKSPACE; t=2 down ESC; t=3 up ESC; t=3 up BACKSPACE; t=10 down B; t=11 up B"},
+        // A client sending the mode it already has (each dialog does) must not cut a macro short.
+        Case{"ResendingTheModeLeavesAPlayingMacroAlone",
+             {Play(F1, 4, 1, kTapX)},
+             "t=0 down F1; t=1 up F1; t=15 mode 1; t=25 mode 1; t=30 down F1; t=31 up F1",
+             "t=0 down X; t=10 up X; t=20 down X; t=30 up X"}),
     [](const ::testing::TestParamInfo<Case>& p) { return std::string(p.param.name); });
 
 // The engine as the daemon holds it, with a sink that only counts.
@@ -434,6 +450,28 @@ TEST(Engine, LateWakeUpResumesFromNowInsteadOfBursting) {
     engine.Advance(milliseconds(5000));
     EXPECT_EQ(Join(sink.lines), "t=0 down X; t=5000 up X");
     EXPECT_EQ(engine.NextDeadline(), milliseconds(5010));
+}
+
+// Up to kMaxLag behind, every missed step still plays (at once, in order); further behind, the playback
+// goes on from now.
+TEST(Engine, AStallCatchesUpToTheLagLimitAndResumesBeyondIt) {
+    struct Stall {
+        int ms;
+        std::size_t emitted;  // by the macro up to the wake-up, the first step at t=0 included
+        int nextDeadlineMs;
+    };
+    for (const Stall& stall : {Stall{105, 11, 110}, Stall{110, 12, 120}, Stall{111, 2, 121},
+                               Stall{500, 2, 510}, Stall{999, 2, 1009}}) {
+        SCOPED_TRACE(stall.ms);
+        RecordingSink sink;
+        Engine engine(sink);
+        engine.SetAssignments(Build({Play(F1, 4, 1, kTapX)}), Time{});
+        engine.OnKey(KEY_F1, true, Time{});
+        sink.now = milliseconds(stall.ms);
+        engine.Advance(milliseconds(stall.ms));
+        EXPECT_EQ(sink.lines.size(), stall.emitted) << Join(sink.lines);
+        EXPECT_EQ(engine.NextDeadline(), milliseconds(stall.nextDeadlineMs));
+    }
 }
 
 TEST(Assignments, RecordsThatCannotBeCarriedOutAreLeftOutWithAReason) {

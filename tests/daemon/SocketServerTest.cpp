@@ -23,7 +23,8 @@ using std::chrono::milliseconds;
 class OkHandler : public IRequestHandler {
   public:
     int requests = 0;
-    fw::Status HandleRequest(uint32_t, std::span<const std::byte>, std::span<std::byte>) override {
+    fw::Status HandleRequest(uint32_t, std::span<const std::byte>, std::span<std::byte>,
+                             RequestContext&) override {
         ++requests;
         return fw::Status::Ok;
     }
@@ -127,6 +128,92 @@ TEST_F(SocketServerClients, AFullTableDropsTheClientQuietTheLongest) {
     Send(late, fw::MakeHeader(fw::kReloadAssignments, 0), fw::kHeaderBytes);
     server_.Service();
     EXPECT_EQ(handler_.requests, 2);
+}
+
+}  // namespace
+}  // namespace kb::filterd
+
+namespace kb::filterd {
+namespace {
+
+// Who may connect, as an attacker on the same machine would try it. The daemon runs as root (0); it
+// serves user 1000, whose primary group is 1000.
+TEST(SocketAccessTest, OnlyRootTheServedUserAndTheServedGroupsMembersConnect) {
+    struct Row {
+        const char* who;
+        PeerCredentials peer;
+        SocketAccess access;
+        bool allowed;
+    };
+    const std::vector<gid_t> withGroup = {27, 2000};
+    const std::vector<gid_t> withUsersGroup = {1000};
+    const SocketAccess user{1000, std::nullopt};
+    const SocketAccess group{std::nullopt, 2000};
+    const SocketAccess both{1000, 2000};
+    for (const Row& row : {
+             Row{"root", {0, 0, {}}, user, true},
+             Row{"the served user", {1000, 1000, {}}, user, true},
+             Row{"a third uid in the user's primary group", {1001, 1000, {}}, user, false},
+             Row{"a third uid with the user's group as a supplementary one",
+                 {1001, 100, withUsersGroup},
+                 user,
+                 false},
+             Row{"anyone, no user or group served", {1001, 2000, withGroup}, SocketAccess{}, false},
+             Row{"a primary member of the served group", {1002, 2000, {}}, group, true},
+             Row{"a supplementary member of the served group", {1003, 100, withGroup}, group, true},
+             Row{"a supplementary member, user and group served", {1003, 100, withGroup}, both, true},
+             Row{"no member of the served group", {1004, 1000, withUsersGroup}, group, false},
+         }) {
+        EXPECT_EQ(MayConnect(row.peer, row.access, 0), row.allowed) << row.who;
+    }
+    // A daemon run by a user for itself serves that user.
+    EXPECT_TRUE(MayConnect({1005, 1005, {}}, SocketAccess{}, 1005));
+}
+
+class NoRequestExpected : public IRequestHandler {
+  public:
+    fw::Status HandleRequest(uint32_t, std::span<const std::byte>, std::span<std::byte>,
+                             RequestContext&) override {
+        ADD_FAILURE() << "the framing should have refused this";
+        return fw::Status::Ok;
+    }
+};
+
+// The largest input the server reads is read and refused without hanging up; one byte more is not read
+// and ends the connection.
+TEST(RequestFramingTest, InputLimitAtItsBoundary) {
+    for (const std::size_t length : {fw::kMaxInputBytes, fw::kMaxInputBytes + 1}) {
+        SCOPED_TRACE(length);
+        const bool withinLimit = length <= fw::kMaxInputBytes;
+        const fw::Header h = fw::MakeHeader(fw::kSetMode, static_cast<uint32_t>(length));
+        std::vector<std::byte> received(h.begin(), h.end());
+        EXPECT_EQ(RequestBytesWanted(received), withinLimit ? length : 0u);
+        if (withinLimit) {
+            received.resize(fw::kHeaderBytes + length);
+            EXPECT_EQ(RequestBytesWanted(received), 0u);
+        }
+        NoRequestExpected handler;
+        RequestContext context;
+        std::vector<std::byte> reply;
+        const RequestOutcome outcome = AnswerRequest(received, handler, reply, context);
+        EXPECT_EQ(outcome.status, fw::Status::BadSize);
+        EXPECT_EQ(outcome.hangUp, !withinLimit);
+        const fw::HeaderFields f = fw::ParseHeader(std::span(reply).first<fw::kHeaderBytes>());
+        EXPECT_EQ(reply.size(), fw::kHeaderBytes + f.length);
+        EXPECT_FALSE(context.reason.empty());
+    }
+}
+
+TEST(RequestFramingTest, ReasonsAreCutWithoutSplittingACharacter) {
+    const std::string euro = "\xE2\x82\xAC";  // three bytes
+    std::string text;
+    while (text.size() + euro.size() <= fw::kMaxReasonBytes + 1) {
+        text += euro;
+    }
+    const std::string_view cut = CutUtf8(text, fw::kMaxReasonBytes);
+    EXPECT_LE(cut.size(), fw::kMaxReasonBytes);
+    EXPECT_EQ(cut.size() % euro.size(), 0u);
+    EXPECT_EQ(CutUtf8("short", fw::kMaxReasonBytes), "short");
 }
 
 }  // namespace

@@ -168,5 +168,22 @@ TEST(HeldKeyTrackerTest, AKeyListedTwiceIsPressedAndReleasedTwice) {
     EXPECT_THAT(Poll(t, {}), ElementsAre(Release(kA), Release(kA)));
 }
 
+TEST(HeldKeyTrackerTest, PushedPressesAndReleasesAgreeWithLaterPolls) {
+    HeldKeyTracker t;
+    EXPECT_TRUE(t.Press(kA));
+    EXPECT_FALSE(t.Press(kA | 0x80000000u)) << "bit 31 is no part of the key";
+    EXPECT_FALSE(t.Press(0));
+    EXPECT_TRUE(t.Press(kS));
+    EXPECT_TRUE(t.Press(kD));
+    EXPECT_FALSE(t.Release(kRightCtrl)) << "not held";
+    EXPECT_TRUE(t.Release(kS));
+    EXPECT_THAT(t.Held(), ElementsAre(kA, kD));  // the others keep their order
+    EXPECT_THAT(Poll(t, {kD, kS}), ElementsAre(Press(kS), Release(kA)));
+    for (uint32_t code = 1; code <= HeldKeyTracker::kMaxKeys + 10; ++code) {
+        t.Press(code);
+    }
+    EXPECT_EQ(t.Held().size(), HeldKeyTracker::kMaxKeys);
+}
+
 }  // namespace
 }  // namespace kb

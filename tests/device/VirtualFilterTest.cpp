@@ -3,12 +3,17 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <thread>
 
 #include "kb/device/FilterChannel.h"
+#include "kb/keys/KeyRecordTable.h"
 
 namespace w = kb::filterwire;
 using kb::KbFiltrDevice::FilterChannel;
@@ -29,22 +34,32 @@ TEST(VirtualFilterTest, AnswersLikeTheDaemon) {
         std::vector<std::byte> input;
         w::Status status;
         std::size_t outputBytes;
+        std::string reason;  // a refusal's text
     };
     const Case cases[] = {
-        {w::kReadHeldKeys, {}, w::Status::Ok, 1024},   {w::kReadHeldKeys, U32(0), w::Status::BadSize, 0},
-        {w::kReloadAssignments, {}, w::Status::Ok, 0}, {w::kSetMode, U32(0xFFFFFFFFu), w::Status::Ok, 0},
-        {w::kSetMode, U32(2), w::Status::BadValue, 0}, {w::kSetMode, {}, w::Status::BadSize, 0},
-        {0xB6028, {}, w::Status::UnknownRequest, 0},
+        {w::kReadHeldKeys, {}, w::Status::Ok, 1024, ""},
+        {w::kReadHeldKeys, U32(0), w::Status::BadSize, 0, "takes 0 input bytes, not 4"},
+        {w::kReloadAssignments, {}, w::Status::Ok, 0, ""},
+        {w::kSetMode, U32(0xFFFFFFFFu), w::Status::Ok, 0, ""},
+        {w::kSetMode, U32(5), w::Status::BadValue, 0, "refused mode 0x5"},
+        {w::kSetMode, {}, w::Status::BadSize, 0, "takes 4 input bytes, not 0"},
+        {w::kSubscribeKeys, U32(w::kSubscribeOn), w::Status::Ok, 0, ""},
+        {0xB6028, {}, w::Status::UnknownRequest, 0, "unknown request 0xB6028"},
     };
     VirtualFilter filter;
     for (const Case& c : cases) {
         std::vector<std::byte> output(3, std::byte{9});
         EXPECT_EQ(filter.Handle(c.code, c.input, output), c.status) << std::hex << c.code;
-        EXPECT_EQ(output.size(), c.outputBytes) << std::hex << c.code;
+        const std::string text(reinterpret_cast<const char*>(output.data()), output.size());
+        if (c.reason.empty()) {
+            EXPECT_EQ(output.size(), c.outputBytes) << std::hex << c.code;
+        } else {
+            EXPECT_NE(text.find(c.reason), std::string::npos) << text;
+        }
     }
     EXPECT_EQ(filter.Mode(), 0xFFFFFFFFu) << "a refused mode leaves the last good one";
     EXPECT_EQ(filter.ReloadCount(), 1);
-    EXPECT_EQ(filter.Requests().size(), 6u) << "every request but the held-key reads is kept";
+    EXPECT_EQ(filter.Requests().size(), 7u) << "every request but the held-key reads is kept";
 }
 
 TEST(VirtualFilterTest, HeldKeysKeepPressOrderWithoutDuplicates) {
@@ -92,14 +107,61 @@ TEST(VirtualFilterTest, ChannelOverTheVirtualFilter) {
     auto collect = std::make_unique<Collect>();
     Collect* events = collect.get();
     channel.SetProxy(std::move(collect));
+    filter.PressKey(0x2A);  // held at the start: reported first
     ASSERT_TRUE(channel.StartMonitor());
+    // A tap with no time between press and release is pushed, so it is seen whole.
     filter.PressKey(0x1D);
-    ASSERT_TRUE(events->WaitFor(1));
     filter.ReleaseKey(0x1D);
-    ASSERT_TRUE(events->WaitFor(2));
+    filter.ReleaseAll();
+    ASSERT_TRUE(events->WaitFor(4));
     channel.StopMonitor();
     const std::lock_guard guard(events->mutex);
-    EXPECT_EQ(events->events, (std::vector<std::pair<uint32_t, uint32_t>>{{0x1D, 1}, {0x1D, 0}}));
+    EXPECT_EQ(events->events,
+              (std::vector<std::pair<uint32_t, uint32_t>>{{0x2A, 1}, {0x1D, 1}, {0x1D, 0}, {0x2A, 0}}));
+}
+
+TEST(VirtualFilterTest, ModesOfAConnectionEndWithIt) {
+    VirtualFilter filter;
+    auto owner = std::make_unique<FilterChannel>([&] { return filter.Open(); });
+    FilterChannel other([&] { return filter.Open(); });
+    ASSERT_TRUE(owner->OpenChannel());
+    ASSERT_TRUE(other.OpenChannel());
+    kb::KbFiltrDevice::FilterReply reply;
+    EXPECT_FALSE(owner->SetFilterMode(5, &reply));
+    EXPECT_TRUE(reply.refused);
+    EXPECT_EQ(reply.reason, "refused mode 0x5");
+    ASSERT_TRUE(owner->SetFilterMode(w::kModeCapture));
+    other.CloseChannel();
+    EXPECT_EQ(filter.Mode(), w::kModeCapture) << "another connection's end changes nothing";
+    owner.reset();  // the program that captured is gone
+    EXPECT_EQ(filter.Mode(), w::kModeNormal);
+}
+
+TEST(VirtualFilterTest, ReloadReadsTheHandedOverFileLikeTheDaemon) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("kb_vfilter_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    kb::KeyRecord record;
+    record.code = 0x1E;
+    record.kind = record.mode = 1;
+    record.parameter = 0x30;
+    std::ofstream(dir / "record.bin", std::ios::binary) << kb::EncodeRecordFile({record, record});
+    std::ofstream(dir / "broken.bin", std::ios::binary) << "not records";
+    VirtualFilter filter;
+    FilterChannel channel([&] { return filter.Open(); });
+    ASSERT_TRUE(channel.OpenChannel());
+    channel.SetRecordFile(dir / "record.bin");
+    EXPECT_TRUE(channel.ReloadAssignments());
+    EXPECT_EQ(filter.LoadedRecords(), 2);
+    channel.SetRecordFile(dir / "broken.bin");
+    kb::KbFiltrDevice::FilterReply reply;
+    EXPECT_FALSE(channel.ReloadAssignments(&reply));
+    EXPECT_TRUE(reply.refused);
+    EXPECT_NE(reply.reason.find("broken.bin"), std::string::npos) << reply.reason;
+    EXPECT_EQ(filter.LoadedRecords(), 2) << "the previous assignments stay";
+    EXPECT_EQ(filter.ReloadCount(), 1);
+    fs::remove_all(dir);
 }
 
 TEST(VirtualFilterTest, EnvironmentSelectsTheProcessInstance) {

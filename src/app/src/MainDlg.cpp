@@ -108,6 +108,7 @@ int CMainDlg::OnInit() {
         picture_->SetListener(assignments_.get());
     }
     sender_->MarkLightingSend();
+    filter_->SetRecordFile(KeyRecordTable::Instance().Path());  // handed to the filter with each reload
     if (filter_->OpenChannel()) {
         filter_->SetFilterMode(1);
     }

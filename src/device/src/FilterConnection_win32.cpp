@@ -32,18 +32,19 @@ class DriverConnection final : public IFilterConnection {
     explicit DriverConnection(HANDLE handle) : handle_(handle) {}
 
     // Buffered, synchronous requests: the system serialises them on the handle, so several threads may
-    // send at once.
-    std::optional<std::size_t> Request(uint32_t code, std::span<const std::byte> input,
-                                       std::span<std::byte> output) override {
+    // send at once. The driver reads its own record file: nothing is handed over.
+    FilterReply Request(const FilterRequest& request, std::span<std::byte> output) override {
         DWORD returned = 0;
+        const std::span<const std::byte> input = request.input;
         const BOOL ok = DeviceIoControl(
-            handle_.Get(), code, input.empty() ? nullptr : const_cast<std::byte*>(input.data()),
+            handle_.Get(), request.code, input.empty() ? nullptr : const_cast<std::byte*>(input.data()),
             static_cast<DWORD>(input.size()), output.empty() ? nullptr : output.data(),
             static_cast<DWORD>(output.size()), &returned, nullptr);
         if (!ok) {
-            return std::nullopt;
+            return {false, true, 0,
+                    "the filter driver refused the request (error " + std::to_string(GetLastError()) + ")"};
         }
-        return std::min<std::size_t>(returned, output.size());
+        return {true, false, std::min<std::size_t>(returned, output.size()), {}};
     }
 
   private:

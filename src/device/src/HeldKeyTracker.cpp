@@ -40,6 +40,27 @@ std::span<const HeldKeyEvent> HeldKeyTracker::Update(std::span<const uint32_t> k
     return std::span<const HeldKeyEvent>(events_.data(), events);
 }
 
+bool HeldKeyTracker::Press(uint32_t code) {
+    code &= kCodeMask;
+    if (code == 0 || heldCount_ == kMaxKeys || Contains(held_.data(), heldCount_, code)) {
+        return false;
+    }
+    held_[heldCount_++] = code;
+    return true;
+}
+
+bool HeldKeyTracker::Release(uint32_t code) {
+    code &= kCodeMask;
+    uint32_t* const end = held_.data() + heldCount_;
+    uint32_t* const at = std::find(held_.data(), end, code);
+    if (code == 0 || at == end) {
+        return false;
+    }
+    std::copy(at + 1, end, at);  // the others keep their order
+    --heldCount_;
+    return true;
+}
+
 void HeldKeyTracker::Reset() {
     heldCount_ = 0;
 }

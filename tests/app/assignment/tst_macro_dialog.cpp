@@ -120,6 +120,29 @@ class TestMacroDialog : public QObject {
         QVERIFY(w.LibraryFile().find("type=\"3\"") != std::string::npos);
     }
 
+    // The key monitor the dialog started ends with the dialog, however it is closed.
+    void closingTheDialogStopsItsMonitor_data() {
+        QTest::addColumn<QString>("button");
+        QTest::newRow("OK") << QStringLiteral("btnOK");
+        QTest::newRow("close") << QStringLiteral("btnClose");
+        QTest::newRow("Escape") << QString();
+    }
+    void closingTheDialogStopsItsMonitor() {
+        QFETCH(QString, button);
+        DialogWorld w;
+        w.library.type = 1;
+        auto d = w.Open();
+        QVERIFY(d);
+        QVERIFY(w.channel.IsMonitoring());
+        if (button.isEmpty()) {
+            QTest::keyClick(d.get(), Qt::Key_Escape);
+        } else {
+            Click(*d, button.toLatin1().constData());
+        }
+        QVERIFY(!d->isVisible());
+        QVERIFY(!w.channel.IsMonitoring());
+    }
+
     void delayModesAndNumberFields() {
         DialogWorld w;
         w.library.delay = 25;

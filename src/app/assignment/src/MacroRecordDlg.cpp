@@ -81,6 +81,7 @@ MacroRecordDlg::MacroRecordDlg(kb::KbFiltrDevice::FilterChannel& channel, kb::Ma
 }
 
 MacroRecordDlg::~MacroRecordDlg() {
+    channel_.StopMonitor();
     channel_.SetProxy(nullptr);
 }
 
@@ -381,6 +382,11 @@ void MacroRecordDlg::OnCommand(const kb::ui::WidgetEvent& event) {
 
 void MacroRecordDlg::reject() {
     done(kResultCancel);
+}
+
+void MacroRecordDlg::done(int result) {
+    channel_.StopMonitor();
+    QDialog::done(result);
 }
 
 void MacroRecordDlg::OnDelayMode(int mode) {

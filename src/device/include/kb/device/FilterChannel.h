@@ -1,15 +1,20 @@
 // The connection to the keyboard filter (kbfilterd on Linux, the filter driver on Windows): the three
-// requests, and a monitor thread that polls the held keys about once a millisecond and reports each press
-// and release to the installed listener. The main window owns the one channel.
+// requests, and a monitor thread that reports each key press and release to the installed listener. Where
+// the filter pushes key events (kbfilterd, the virtual filter) the thread sleeps until one arrives; the
+// Windows driver's held keys are polled about once a millisecond. The main window owns the one channel.
 #pragma once
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <span>
+#include <string>
 #include <thread>
 
 #include "kb/device/FilterConnection.h"
@@ -46,16 +51,24 @@ class FilterChannel {
     // Drops the interface (requests are then skipped).
     void CloseChannel();
 
-    // The requests; each is skipped (false / 0) when no interface is open. Callers may ignore the result.
-    bool ReloadAssignments();
-    bool SetFilterMode(uint32_t mode);
+    // The record file handed to the filter with each reload (the data folder's record.bin). Empty: a
+    // reload hands nothing over and the filter reloads what it kept.
+    void SetRecordFile(std::filesystem::path file);
+    std::filesystem::path RecordFile() const;
+
+    // The requests; each is skipped (false / 0) when no interface is open. Callers may ignore the result;
+    // `reply`, when given, receives how it went (the filter's own words when it refused).
+    bool ReloadAssignments(FilterReply* reply = nullptr);
+    bool SetFilterMode(uint32_t mode, FilterReply* reply = nullptr);
     // Fills `keys` from the reply (slots the reply does not reach keep their values) and returns the
     // number of bytes returned; 0 on failure.
     std::size_t ReadHeldKeys(HeldKeys& keys);
 
-    // Stops a running monitor, then starts a new one. Returns whether a thread was created.
+    // Stops a running monitor, then starts a new one. Returns whether a thread was created. A pushing filter
+    // is subscribed to before this returns, so no key pressed afterwards is missed; when it cannot be
+    // reached the thread subscribes once it can.
     bool StartMonitor();
-    // Asks the running monitor to end and waits until it has.
+    // Asks the running monitor to end and waits until it has. The subscription ends with it.
     void StopMonitor();
     bool IsMonitoring() const { return monitorThread_.joinable(); }
 
@@ -65,9 +78,20 @@ class FilterChannel {
 
   private:
     std::shared_ptr<IFilterConnection> Connection() const;
-    bool Send(uint32_t code, std::span<const std::byte> input, std::span<std::byte> output,
-              std::size_t* returned);
-    void MonitorLoop(uint32_t id);
+    bool Send(const FilterRequest& request, std::span<std::byte> output, FilterReply* reply);
+    void MonitorLoop(uint32_t id, std::shared_ptr<IKeyEventStream> stream, uint64_t seen);
+    void PollOnce();
+    uint64_t Wakeups();
+    // Makes `stream` the one StopMonitor and CloseChannel interrupt (at once when one came since `seen`);
+    // false when the monitor is ending.
+    bool Adopt(uint32_t id, const std::shared_ptr<IKeyEventStream>& stream, uint64_t seen);
+    void Forget(const std::shared_ptr<IKeyEventStream>& stream);
+    // Ends the current subscription (and a wait for the next one), so the monitor thread looks again.
+    void WakeMonitor();
+    // Sleeps until the monitor should try to subscribe again.
+    void WaitToResubscribe(uint32_t id, uint64_t seen);
+    void ApplyPushed(std::span<const filterwire::KeyEvent> events);
+    void Report(std::span<const HeldKeyEvent> events);
 
     FilterOpener opener_;
 
@@ -76,9 +100,15 @@ class FilterChannel {
     FilterOpenError lastError_ = FilterOpenError::NoInterface;
     std::string lastProblem_;
     std::string lastPath_;
+    std::filesystem::path recordFile_;
 
     std::mutex lock_;  // guards proxy_ against the monitor thread
     std::unique_ptr<IMonitorProxy> proxy_;
+
+    std::mutex streamLock_;  // guards stream_ and wakeups_ between the monitor thread and the others
+    std::condition_variable streamWake_;
+    std::shared_ptr<IKeyEventStream> stream_;
+    uint64_t wakeups_ = 0;
 
     std::thread monitorThread_;
     std::atomic<uint32_t> monitorId_{0};  // identity of the running monitor; 0 asks it to end

@@ -71,7 +71,7 @@ enum class Status : uint32_t {
 };
 
 struct KeyEvent {
-    uint32_t code = 0;    // set-1 scan code, bit 16 for E0 keys
+    uint32_t code = 0;  // set-1 scan code, bit 16 for E0 keys
     bool pressed = false;
     uint64_t timeUs = 0;  // CLOCK_MONOTONIC, microseconds
 };

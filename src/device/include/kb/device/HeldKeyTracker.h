@@ -1,4 +1,5 @@
-// Turns successive polls of the filter's held-key list into press and release events.
+// Turns successive polls of the filter's held-key list into press and release events, and follows pushed
+// presses and releases the same way (so a push and a later poll agree on what is held).
 // One poll is up to 256 key codes, 0 marking an empty slot; only bits 0..30 identify a key. Within a poll,
 // every new key is reported pressed (in the poll's order) before every key that went away is reported
 // released (in the previous poll's order). No allocation: fit for a thread that polls every millisecond.
@@ -38,6 +39,11 @@ class HeldKeyTracker {
             onKey(e.code, e.pressed);
         }
     }
+
+    // A pushed press or release (masked like a poll's entry): whether it changes what is held. A press of
+    // a key already held, a release of one not held, code 0 and a press beyond kMaxKeys change nothing.
+    bool Press(uint32_t code);
+    bool Release(uint32_t code);
 
     // Forgets what was held, so that the next poll reports every held key as a fresh press.
     void Reset();

@@ -83,6 +83,8 @@ class MacroRecordDlg : public QDialog {
   protected:
     // Escape and the close button end the dialog as its cancel button does.
     void reject() override;
+    // However the dialog ends, the key monitor it started ends with it.
+    void done(int result) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
