@@ -9,6 +9,7 @@
 #include <QTabWidget>
 
 #include "kb/app/DeviceNotifier.h"
+#include "kb/app/SettingsNotice.h"
 #include "kb/app/SingleInstance.h"
 #include "kb/common/AppConfig.h"
 #include "kb/common/Trace.h"
@@ -202,8 +203,8 @@ int CMainDlg::OnInit() {
     if (!m_hid.IsOpen()) {
         sender_->SetFirmwareVersion(-1);
         ShowFirmwareVersion();
-        Prompt().Ask(nullptr, kb::ui::Tr(QStringLiteral("Please insert USB device!")),
-                     kb::ui::Tr(QStringLiteral("Warning")), kb::ui::PromptButtons::Ok);
+        Prompt().Ask(nullptr, NoKeyboardMessage(AppConfig::Instance()), kb::ui::Tr(QStringLiteral("Warning")),
+                     kb::ui::PromptButtons::Ok);
         DestroyWindow();
         return 0;
     }
