@@ -15,6 +15,7 @@
 #include "ScriptedPrompt.h"
 #include "kb/app/SettingsNotice.h"
 #include "kb/app/SingleInstance.h"
+#include "kb/common/AppConfig.h"
 #include "kb/common/LoadStatus.h"
 
 using apptest::AppHarness;
@@ -108,7 +109,11 @@ class AppFilesTest : public QObject {
     }
 
     void aBrokenConfigFileIsNamedInsteadOfTheMissingKeyboard() {
-        AppHarness app(R"(<usb vid="0x1209" pid="0xa1e5")");
+        const std::string broken = R"(<usb vid="0x1209" pid="0xa1e5")";
+        AppHarness app(broken);
+        // As start-up reads it: from the file, which says what is wrong with it.
+        app.WriteFile(QStringLiteral("config.xml"), broken);
+        kb::AppConfig::Instance().Load(QDir(app.dir.path()).filePath("config.xml").toStdU16String());
         kb::app::CMainDlg& dlg = app.Start();
         QCOMPARE(app.prompt.AskedSoFar().size(), std::size_t{1});
         const QString text = app.prompt.AskedSoFar()[0].text;
