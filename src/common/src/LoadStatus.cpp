@@ -43,6 +43,15 @@ LoadStatus UnreadableStatus(const std::filesystem::path& file, std::string probl
         const std::filesystem::path aside = KeptAsidePath(file);
         std::error_code ec;
         std::filesystem::rename(file, aside, ec);
+#if defined(_WIN32)
+        // Where a rename does not replace an existing file, the older copy goes first.
+        if (ec && std::filesystem::is_regular_file(aside)) {
+            std::error_code removed;
+            std::filesystem::remove(aside, removed);
+            ec.clear();
+            std::filesystem::rename(file, aside, ec);
+        }
+#endif
         if (ec) {
             status.keepAsideError = "cannot move it to " + aside.string() + ": " + ec.message();
         } else {
