@@ -45,9 +45,9 @@ LoadStatus UnreadableStatus(const std::filesystem::path& file, std::string probl
         std::filesystem::rename(file, aside, ec);
 #if defined(_WIN32)
         // Where a rename does not replace an existing file, the older copy goes first.
-        if (ec && std::filesystem::is_regular_file(aside)) {
-            std::error_code removed;
-            std::filesystem::remove(aside, removed);
+        std::error_code probe;
+        if (ec && std::filesystem::is_regular_file(aside, probe)) {
+            std::filesystem::remove(aside, probe);
             ec.clear();
             std::filesystem::rename(file, aside, ec);
         }
