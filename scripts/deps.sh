@@ -18,7 +18,7 @@ packages=(
     # the fuzz targets (libFuzzer and the sanitizer runtimes come with clang's runtime package)
     clang-14 libclang-rt-14-dev
     # the Debian package and its checks
-    dpkg-dev file desktop-file-utils appstream man-db
+    dpkg-dev file desktop-file-utils appstream man-db lintian
     # the completion tests load it
     bash-completion
 )

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The Debian package, tried as a user would: builds the .deb from the existing build/ (no second build),
-# installs it with apt, runs the installed programs as an ordinary user with a fresh HOME, checks where
-# they wrote, validates the desktop files and removes the package again. Needs root (or sudo) and the
-# build of ./test.sh.
+# checks it with lintian, installs it with apt, runs the installed programs as an ordinary user with a
+# fresh HOME, checks where they wrote, validates the desktop files and removes the package again. Needs
+# root (or sudo) and the build of ./test.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -50,6 +50,13 @@ if [ $has_app = 1 ]; then
 fi
 dpkg-deb -e "$deb" build/package/control
 grep -qx /etc/kbstudio/config.xml build/package/control/conffiles || fail "config.xml is no conffile"
+
+# Debian's own checks: hardening flags, maintainer scripts, files and control data. Errors and warnings
+# fail the test; an override, where one is needed, is shipped in the package with its reason.
+step "lintian"
+lintian_out=$(lintian --fail-on error,warning --tag-display-limit 0 "$deb" 2>&1) ||
+    { echo "$lintian_out"; fail "lintian reports errors or warnings"; }
+[ -z "$lintian_out" ] || echo "$lintian_out"
 
 # An ordinary user with a fresh home, removed again at the end.
 user=kbpkgtest

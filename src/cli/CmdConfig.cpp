@@ -14,9 +14,11 @@ int CmdConfig(const CliContext& ctx) {
     kb::AppConfig config;
     if (!config.Load(path)) {
         // What the application runs with then: the defaults.
+        const std::string why = config.LastLoad().Unreadable()
+                                    ? config.LastLoad().Message()
+                                    : "no such file: " + path.string() + "; showing the defaults";
         config = kb::AppConfig{};
-        std::fprintf(stderr, "kbctl: cannot read %s (missing or not well-formed XML); showing the defaults\n",
-                     path.string().c_str());
+        std::fprintf(stderr, "kbctl: %s\n", why.c_str());
     }
     Json media = Json::array();
     for (const kb::MediaKeyItem& item : config.MediaKeys()) {

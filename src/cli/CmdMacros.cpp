@@ -19,7 +19,9 @@ int CmdMacros(const CliContext& ctx) {
         ctx.args.empty() ? ctx.dir / "macro.xml" : std::filesystem::path(ctx.args[0]);
     kb::MacroLibrary library;
     if (!library.Load(path)) {
-        throw CliError("cannot read " + path.string() + ": the file is missing or not well-formed XML");
+        const kb::LoadStatus& load = library.LastLoad();
+        throw CliError(load.Unreadable() ? load.Message()
+                                         : "cannot read " + path.string() + ": no such file");
     }
     Json groups = Json::array();
     for (const kb::MacroGroup& group : library.groups) {

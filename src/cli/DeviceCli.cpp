@@ -18,7 +18,9 @@ kb::HidMatch LoadKeyboardMatch(const CliContext& ctx) {
     const std::filesystem::path file = ctx.ConfigFile();
     kb::AppConfig& config = kb::AppConfig::Instance();
     if (!config.Load(file)) {
-        throw CliError("cannot read " + file.string() + ": it names the keyboard to look for");
+        const std::string why =
+            config.LastLoad().Unreadable() ? config.LastLoad().Message() : "cannot read " + file.string();
+        throw CliError(why + " (it names the keyboard to look for)");
     }
     return kb::ConfiguredKeyboardMatch(config);
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 #include "TestSupport.h"
 
@@ -71,6 +72,12 @@ TEST_F(SettingsCliTest, LightingRewritesUnreadableFilesWithFactoryValues) {
     // The broken side-light file now holds the factory values.
     const std::string rewritten = kbtest::ReadFile(dir_ / "sidemodel.xml");
     EXPECT_NE(rewritten.find("<effect sel=\"0\">"), std::string::npos);
+    // after it was kept aside, which the command says.
+    EXPECT_EQ(kbtest::ReadFile(dir_ / "sidemodel.xml.unreadable"), "broken");
+    Write("sidemodel.xml", "broken again");
+    const kbtest::KbctlResult told = kbtest::RunKbctl({"--dir", dir_.string(), "lighting"});
+    EXPECT_EQ(told.exitCode, 0);
+    EXPECT_NE(told.err.find("sidemodel.xml.unreadable"), std::string::npos) << told.err;
 
     const kbtest::KbctlResult missing = kbtest::RunKbctl({"--dir", (dir_ / "absent").string(), "lighting"});
     EXPECT_EQ(missing.exitCode, 1);
@@ -99,6 +106,24 @@ TEST_F(SettingsCliTest, Macros) {
         EXPECT_FALSE(r.err.empty());
     }
 }
+
+#if !defined(_WIN32)
+TEST_F(SettingsCliTest, MacrosRefusesWhatItCannotReadAndSaysWhy) {
+    // A FIFO would block a plain open until someone writes to it.
+    ASSERT_EQ(::mkfifo((dir_ / "macro.xml").c_str(), 0600), 0);
+    kbtest::KbctlResult r = kbtest::RunKbctl({"--dir", dir_.string(), "macros"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("not a regular file"), std::string::npos) << r.err;
+
+    fs::remove(dir_ / "macro.xml");
+    Write("macro.xml", "<macro><group name=\"g\"/></macro><");
+    r = kbtest::RunKbctl({"--dir", dir_.string(), "macros"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("not well-formed XML"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("macro.xml.unreadable"), std::string::npos) << r.err;
+    EXPECT_EQ(kbtest::ReadFile(dir_ / "macro.xml.unreadable"), "<macro><group name=\"g\"/></macro><");
+}
+#endif
 
 // The keys come in the documented order, not just with the documented names.
 std::vector<std::string> Keys(const nlohmann::ordered_json& object) {

@@ -178,9 +178,9 @@ TEST_F(FoldersTest, PrepareRefusesAFolderItCannotWrite) {
         if (::geteuid() == 0) {
             // The scratch folder belongs to root: hand the tree to the ordinary user first.
             for (const auto& e : fs::recursive_directory_iterator(root_)) {
-                (void)::lchown(e.path().c_str(), 65534, 65534);
+                (void)!::lchown(e.path().c_str(), 65534, 65534);
             }
-            (void)::chown(root_.c_str(), 65534, 65534);
+            (void)!::chown(root_.c_str(), 65534, 65534);
             if (::setgid(65534) != 0 || ::setuid(65534) != 0) {
                 ::_exit(3);
             }

@@ -209,6 +209,24 @@ TEST_F(KeyRecordTableTest, ALoadReplacesTheTableOnlyWhenTheFileIsValid) {
     EXPECT_EQ(table.Records().size(), 1u);
 }
 
+TEST_F(KeyRecordTableTest, AnInvalidFileIsKeptAsideBeforeTheNextSaveReplacesIt) {
+    std::string damaged = kb::EncodeRecordFile({Record(0x1E, u"A"), Record(0x30, u"B")});
+    damaged.back() ^= 1;  // the checksum no longer matches
+    kbtest::WriteFile(file_, damaged);
+    kb::KeyRecordTable table;
+    EXPECT_FALSE(table.LoadRecords(file_));
+    ASSERT_TRUE(table.LastLoad().Unreadable());
+    EXPECT_NE(table.LastLoad().Message().find("record.bin"), std::string::npos);
+    ASSERT_EQ(table.SetRecord(Record(0x1F, u"S")), kb::SetRecordResult::Appended);
+    EXPECT_EQ(kbtest::ReadFile(dir_ / "record.bin.unreadable"), damaged);
+
+    // An empty file holds nothing to keep.
+    kbtest::WriteFile(file_, "");
+    EXPECT_FALSE(table.LoadRecords(file_));
+    EXPECT_EQ(table.LastLoad().state, kb::LoadState::Missing);
+    EXPECT_EQ(kbtest::ReadFile(dir_ / "record.bin.unreadable"), damaged);
+}
+
 // Nothing else in this program touches the process-wide table: it is as start-up finds it.
 TEST(KeyRecordTableInstanceTest, StartsEmptyAndWritesNothingBeforeItIsLoaded) {
     kb::KeyRecordTable& table = kb::KeyRecordTable::Instance();

@@ -46,6 +46,23 @@ TEST_F(LightingConfigTest, MissingOrMalformedLedFileIsRewrittenWithFactoryValues
     }
 }
 
+TEST_F(LightingConfigTest, AnUnreadableFileIsKeptAsideBeforeTheFactoryValuesReplaceIt) {
+    const std::string broken = "<effect sel=\"3\"><item speed=\"2\"/>";
+    Write(Side(), broken);
+    kb::SideLightConfig side;
+    EXPECT_FALSE(side.Load(Side()));
+    ASSERT_TRUE(side.LastLoad().Unreadable());
+    EXPECT_EQ(Read(dir_ / "sidemodel.xml.unreadable"), broken);
+    EXPECT_NE(Read(Side()), broken);  // the factory values, written at once
+
+    kb::LedEffectConfig led;
+    EXPECT_FALSE(led.Load(Led()));
+    EXPECT_EQ(led.LastLoad().state, kb::LoadState::Missing);
+    EXPECT_TRUE(led.Load(Led()));
+    EXPECT_EQ(led.LastLoad().state, kb::LoadState::Loaded);
+    EXPECT_FALSE(fs::exists(dir_ / "ledeffect.xml.unreadable"));
+}
+
 TEST_F(LightingConfigTest, LedValuesAreCorrectedWhenLoaded) {
     Write(Led(), R"(<effect sel="7">
         <item speed="7" brightness="9" deriction="2" selection="7"/>

@@ -43,6 +43,30 @@ TEST_F(MacroLibraryTest, MissingFileKeepsTheInitialValuesAndCreatesNothing) {
     EXPECT_TRUE(fs::exists(File()));
 }
 
+// One stray "<" used to give an empty list, and the next change overwrote the user's macros.
+TEST_F(MacroLibraryTest, AnUnreadableFileIsKeptAsideBeforeAnythingOverwritesIt) {
+    kb::MacroLibrary saved;
+    EXPECT_FALSE(saved.Load(File()));  // no file yet
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(saved.AddGroup().saved);
+    }
+    const std::string broken = Read() + "<";
+    Write(broken);
+
+    kb::MacroLibrary lib;
+    EXPECT_FALSE(lib.Load(File()));
+    EXPECT_TRUE(lib.groups.empty());
+    ASSERT_TRUE(lib.LastLoad().Unreadable());
+    EXPECT_EQ(lib.LastLoad().keptAside, dir_ / "macro.xml.unreadable");
+    ASSERT_TRUE(lib.AddGroup().saved);
+    EXPECT_EQ(kbtest::ReadFile(dir_ / "macro.xml.unreadable"), broken);
+
+    kb::MacroLibrary fresh;
+    EXPECT_TRUE(fresh.Load(File()));
+    EXPECT_EQ(fresh.LastLoad().state, kb::LoadState::Loaded);
+    EXPECT_EQ(fresh.groups.size(), 1u);
+}
+
 TEST_F(MacroLibraryTest, WritesTheExactFileFormat) {
     kb::MacroLibrary lib;
     lib.Load(File());

@@ -4,6 +4,7 @@
 
 #include "kb/app/DeviceNotifier.h"
 #include "kb/app/KeyboardMatch.h"
+#include "kb/app/SettingsNotice.h"
 #include "kb/app/SingleInstance.h"
 #include "kb/common/AppConfig.h"
 #include "kb/common/Trace.h"
@@ -116,8 +117,8 @@ int CMainDlg::OnInit() {
     if (!hid_.IsOpen()) {
         sender_->SetFirmwareVersion(-1);
         device_->ShowFirmwareVersion();
-        prompt_->Ask(nullptr, kb::ui::Tr(QStringLiteral("Please insert USB device!")),
-                     kb::ui::Tr(QStringLiteral("Warning")), kb::ui::PromptButtons::Ok);
+        prompt_->Ask(nullptr, NoKeyboardMessage(AppConfig::Instance()), kb::ui::Tr(QStringLiteral("Warning")),
+                     kb::ui::PromptButtons::Ok);
         DestroyWindow();
         return 0;
     }

@@ -11,6 +11,7 @@
 
 #include "kb/app/Language.h"
 #include "kb/app/MainDlg.h"
+#include "kb/app/SettingsNotice.h"
 #include "kb/app/SingleInstance.h"
 #include "kb/assignment/VirtualKeyFeed.h"
 #include "kb/common/AppConfig.h"
@@ -88,6 +89,10 @@ int RunKbStudio(int argc, char** argv) {
     kb::ui::SetProgramFolder(QString::fromStdU16String(folders.packageFolder.parent_path().u16string()));
 
     AppConfig::Instance().Load(folders.configFile);  // defaults when absent
+    if (AppConfig::Instance().LastLoad().Unreadable()) {
+        // The window says it when it finds no keyboard; the trace says it in any case.
+        Trace("kbstudio: %s\n", AppConfig::Instance().LastLoad().Message().c_str());
+    }
     if (!InstallLanguage(AppConfig::Instance().Language() == 1)) {
         Trace("kbstudio: no translation in the package; showing the layouts' own texts\n");
     }
@@ -101,13 +106,25 @@ int RunKbStudio(int argc, char** argv) {
     KeyRecordTable::Instance().LoadRecords(SettingsPath(folder, "record.bin"));
     SideLightConfig::Instance().Load(SettingsPath(folder, "sidemodel.xml"));
     LedEffectConfig::Instance().Load(SettingsPath(folder, "ledeffect.xml"));
+    // The start that moved an unusable file aside says so, even one that then hands over to a running one.
+    kb::ui::MessageBoxPrompt notice;
+    TellUnreadableSettings(notice,
+                           {MacroLibrary::Instance().LastLoad(), KeyRecordTable::Instance().LastLoad(),
+                            SideLightConfig::Instance().LastLoad(), LedEffectConfig::Instance().LastLoad()});
 
     SingleInstance instance(kb::ui::PackageString(0));
     if (!instance.Acquire()) {
-        if (!instance.ActivateRunning()) {
-            Trace("kbstudio: another instance is running but did not answer\n");
+        if (instance.ActivateRunning()) {
+            return 0;
         }
-        return 0;
+        // Waited a short while only: say why nothing shows instead of leaving the user waiting.
+        const QString why = QStringLiteral(
+                                "kbstudio is already running (%1 holds %2) but does not answer; "
+                                "end that process or try again later.")
+                                .arg(instance.DescribeHolder(), instance.LockPath());
+        std::fprintf(stderr, "kbstudio: %s\n", qPrintable(why));
+        kb::ui::MessageBoxPrompt().Ask(nullptr, why, QStringLiteral("Warning"), kb::ui::PromptButtons::Ok);
+        return 1;
     }
 
     MainDlgOptions options;

@@ -68,15 +68,28 @@ bool AppConfig::Load(const std::filesystem::path& path) {
     const FileReadResult file = ReadWholeFile(path);
     if (!file.ok) {
         *this = AppConfig();
+        // The program never writes this file (it may be the installation's): it stays where it is.
+        lastLoad_ = FailedReadStatus(path, file, false);
         return false;
     }
-    return LoadFromBuffer(file.bytes);
+    std::string problem;
+    const bool loaded = Parse(file.bytes, problem);
+    lastLoad_ = loaded ? LoadedStatus(path) : UnreadableStatus(path, problem, false);
+    return loaded;
 }
 
 bool AppConfig::LoadFromBuffer(std::string_view xml) {
+    std::string problem;
+    return Parse(xml, problem);
+}
+
+bool AppConfig::Parse(std::string_view xml, std::string& problem) {
     *this = AppConfig();
     pugi::xml_document doc;
-    if (!doc.load_buffer(xml.data(), xml.size(), pugi::parse_default, pugi::encoding_auto)) {
+    const pugi::xml_parse_result parsed =
+        doc.load_buffer(xml.data(), xml.size(), pugi::parse_default, pugi::encoding_auto);
+    if (!parsed) {
+        problem = DescribeXmlError(parsed);
         return false;
     }
 

@@ -6,11 +6,10 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <string>
+#include <string_view>
 
 #include "kb/common/AtomicFile.h"
-#include "kb/common/NumberText.h"
 #include "kb/common/UniqueFd.h"
 
 // A save writes an unnamed file (O_TMPFILE) in the target's folder, gives it a temporary name only once
@@ -23,7 +22,9 @@
 namespace kb {
 namespace {
 
-constexpr std::size_t kSuffixLength = 6;
+constexpr std::size_t kSuffixLength = 8;
+// Between the target's name and the random part: a user's own ".NAME.backup" never looks like ours.
+constexpr std::string_view kTemporaryMark = "kbtmp-";
 constexpr int kNameAttempts = 100;
 
 std::string Describe(const std::string& what, const std::filesystem::path& path, int err) {
@@ -45,21 +46,22 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
-// The process's umask, read without changing it (umask() would race with other threads creating files).
-mode_t CurrentUmask() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("Umask:", 0) == 0) {
-            return static_cast<mode_t>(StrToULong32(std::string_view(line).substr(6), 8));
-        }
-    }
-    return 022;
+// Temporary names of a target: ".NAME.kbtmp-" followed by kSuffixLength letters or digits.
+std::string TemporaryPrefix(const std::filesystem::path& target) {
+    return "." + target.filename().string() + "." + std::string(kTemporaryMark);
 }
 
-// Temporary names of a target: ".NAME." followed by kSuffixLength letters or digits.
-std::string TemporaryPrefix(const std::filesystem::path& target) {
-    return "." + target.filename().string() + ".";
+bool IsTemporaryName(const std::string& name, const std::string& prefix) {
+    if (name.size() != prefix.size() + kSuffixLength || name.compare(0, prefix.size(), prefix) != 0) {
+        return false;
+    }
+    for (std::size_t i = prefix.size(); i < name.size(); ++i) {
+        const char c = name[i];
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) {
+            return false;
+        }
+    }
+    return true;
 }
 
 std::string RandomSuffix() {
@@ -85,12 +87,26 @@ bool SameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+// The permissions of the file that replaces `target`. Only the owner may write, whatever the umask or the
+// old file: the filter daemon refuses a record file that others could change. An old regular file keeps
+// its other bits (a user's chmod 600 stays); anything else, a symlink above all (record.bin -> /dev/null),
+// gets a new owner-only file and never the mode of what the link points to.
+mode_t ModeForReplacement(const std::filesystem::path& target) {
+    constexpr mode_t kOwnerOnly = S_IRUSR | S_IWUSR;
+    struct stat old {};
+    if (::lstat(target.c_str(), &old) != 0 || !S_ISREG(old.st_mode)) {
+        return kOwnerOnly;
+    }
+    // No set-id or sticky bits and no group or other write.
+    return old.st_mode & 0755;
+}
+
 // Removes the target's temporary files that no live save holds locked.
 void SweepStaleTemporaries(const std::filesystem::path& folder, const std::string& prefix) {
     std::error_code ec;
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (name.size() != prefix.size() + kSuffixLength || name.compare(0, prefix.size(), prefix) != 0) {
+        if (!IsTemporaryName(name, prefix)) {
             continue;
         }
         const UniqueFd fd(::open(it->path().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
@@ -215,11 +231,7 @@ FileWriteResult Replace(const std::filesystem::path& target, const std::filesyst
 FileWriteResult WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes) {
     const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
     SweepStaleTemporaries(folder, TemporaryPrefix(target));
-    // Keep the permissions of the file being replaced. A new file is never writable by group or others,
-    // whatever the umask: the filter daemon refuses a record file that others could change.
-    struct stat old {};
-    const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777)
-                                                          : static_cast<mode_t>(0644 & ~CurrentUmask());
+    const mode_t mode = ModeForReplacement(target);
     bool retryNamed = false;
     FileWriteResult result = Replace(target, folder, bytes, mode, true, retryNamed);
     if (!result.ok && retryNamed) {

@@ -1,24 +1,37 @@
 #include "kb/common/XmlFile.h"
 
 #include <sstream>
+#include <string>
 
 #include "kb/common/NumberText.h"
 
 namespace kb {
 
-bool LoadXmlFile(pugi::xml_document& doc, const std::filesystem::path& path, pugi::xml_encoding encoding) {
+std::string DescribeXmlError(const pugi::xml_parse_result& parsed) {
+    return std::string("it is not well-formed XML (") + parsed.description() + " at byte " +
+           FormatDecimal(static_cast<int64_t>(parsed.offset)) + ")";
+}
+
+LoadStatus LoadXmlFile(pugi::xml_document& doc, const std::filesystem::path& path,
+                       pugi::xml_encoding encoding, bool keepAside) {
+    doc.reset();
     const FileReadResult file = ReadWholeFile(path);
     if (!file.ok) {
-        doc.reset();
-        return false;
+        return FailedReadStatus(path, file, keepAside);
+    }
+    if (file.bytes.empty()) {
+        // Nothing the user wrote can be lost: as good as no file.
+        LoadStatus status;
+        status.file = path;
+        return status;
     }
     const pugi::xml_parse_result parsed =
         doc.load_buffer(file.bytes.data(), file.bytes.size(), pugi::parse_default, encoding);
     if (!parsed) {
         doc.reset();
-        return false;
+        return UnreadableStatus(path, DescribeXmlError(parsed), keepAside);
     }
-    return true;
+    return LoadedStatus(path);
 }
 
 void AppendDecimalAttribute(pugi::xml_node node, const char* name, int64_t value) {

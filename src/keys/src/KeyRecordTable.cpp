@@ -224,19 +224,25 @@ bool KeyRecordTable::LoadRecords(const std::filesystem::path& path) {
     const FileReadResult file = ReadWholeFile(path);
     if (!file.ok) {
         lastError_ = file.error;
+        lastLoad_ = FailedReadStatus(path, file, true);
         return false;
     }
     if (file.bytes.empty()) {
         lastError_ = "record file " + path.string() + " is empty";
+        lastLoad_ = LoadStatus{};  // nothing to keep: as good as no file
+        lastLoad_.file = path;
         return false;
     }
     RecordFileDecodeResult decoded = DecodeRecordFile(file.bytes);
     if (!decoded.ok) {
         lastError_ = "record file " + path.string() + " rejected: " + decoded.error;
+        // The next save would replace it: the user's assignments are moved aside first.
+        lastLoad_ = UnreadableStatus(path, "it is no valid record file (" + decoded.error + ")", true);
         return false;
     }
     records_ = std::move(decoded.records);
     lastError_.clear();
+    lastLoad_ = LoadedStatus(path);
     return true;
 }
 

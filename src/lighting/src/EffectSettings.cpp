@@ -16,7 +16,9 @@ bool EffectSettingsFile::Load(const std::filesystem::path& path) {
     path_ = path;
     lastError_.clear();
     pugi::xml_document doc;
-    if (!LoadXmlFile(doc, path_, pugi::encoding_utf8)) {
+    // An unusable file is moved aside before the factory values take its place.
+    lastLoad_ = LoadXmlFile(doc, path_, pugi::encoding_utf8);
+    if (lastLoad_.state != LoadState::Loaded) {
         SetFactoryValues();
         // A failed rewrite is left in LastError(); the factory values stay in memory for the run.
         static_cast<void>(Save());

@@ -73,7 +73,9 @@ bool MacroLibrary::Load(const std::filesystem::path& path) {
     // Kept even when the file fails, so that the next save creates it there.
     path_ = path;
     pugi::xml_document doc;
-    if (!LoadXmlFile(doc, path_, pugi::encoding_utf8)) {
+    // An unusable file is moved aside: the next save would otherwise overwrite the user's macros.
+    lastLoad_ = LoadXmlFile(doc, path_, pugi::encoding_utf8);
+    if (lastLoad_.state != LoadState::Loaded) {
         return false;
     }
 

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "kb/common/LoadStatus.h"
+
 namespace kb {
 
 struct MediaKeyItem {
@@ -39,6 +41,9 @@ class AppConfig {
     bool Load(const std::filesystem::path& path);
     // The same from XML text already in memory (any encoding the XML parser detects).
     bool LoadFromBuffer(std::string_view xml);
+    // How the last Load went; a file that is there but unusable says what is wrong with it. The file
+    // is never moved: the program does not write it.
+    const LoadStatus& LastLoad() const { return lastLoad_; }
 
     int32_t Vid() const { return vid_; }              // <= 0: any vendor
     int32_t Pid() const { return pid_; }              // 0: any product
@@ -49,6 +54,8 @@ class AppConfig {
     const std::vector<FunctionKeyItem>& FunctionKeys() const { return functionKeys_; }
 
   private:
+    bool Parse(std::string_view xml, std::string& problem);
+
     int32_t vid_ = 0;
     int32_t pid_ = 0;
     int32_t interface_ = 0;
@@ -56,6 +63,7 @@ class AppConfig {
     int32_t language_ = 0;
     std::vector<MediaKeyItem> mediaKeys_;
     std::vector<FunctionKeyItem> functionKeys_;
+    LoadStatus lastLoad_;
 };
 
 }  // namespace kb

@@ -17,11 +17,21 @@ struct FileWriteResult {
 
 FileWriteResult WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes);
 
-// Reads a whole file; nullopt-like failure is reported by ok == false (missing, unreadable, too large).
+// Why a whole-file read failed.
+enum class FileReadFailure {
+    None,
+    Missing,         // no such file: nothing is wrong with it
+    NotRegularFile,  // a folder, FIFO, device or socket: refused without reading, so it never blocks
+    TooLarge,
+    CannotRead,  // no permission, an I/O error
+};
+
+// Reads a whole file; failure is reported by ok == false with the reason in `failure` and `error`.
 struct FileReadResult {
     bool ok = false;
     std::string bytes;
     std::string error;
+    FileReadFailure failure = FileReadFailure::None;
 };
 
 FileReadResult ReadWholeFile(const std::filesystem::path& source, std::size_t maxBytes = 64u << 20);

@@ -7,13 +7,18 @@
 #include <filesystem>
 
 #include "kb/common/AtomicFile.h"
+#include "kb/common/LoadStatus.h"
 
 namespace kb {
 
-// Loads with pugixml's default parse options, detecting the encoding unless one is given. False when the
-// file is missing or not well-formed; the document is then empty.
-bool LoadXmlFile(pugi::xml_document& doc, const std::filesystem::path& path,
-                 pugi::xml_encoding encoding = pugi::encoding_auto);
+// Loads with pugixml's default parse options, detecting the encoding unless one is given. Unless Loaded
+// (the file is missing, not a regular file, unreadable or not well-formed) the document is empty; a
+// regular file that cannot be used is kept aside first when `keepAside`.
+LoadStatus LoadXmlFile(pugi::xml_document& doc, const std::filesystem::path& path,
+                       pugi::xml_encoding encoding = pugi::encoding_auto, bool keepAside = true);
+
+// Why a parse failed, as a clause: "it is not well-formed XML (...at byte N)".
+std::string DescribeXmlError(const pugi::xml_parse_result& parsed);
 
 // Appends an attribute holding the number as decimal text.
 void AppendDecimalAttribute(pugi::xml_node node, const char* name, int64_t value);

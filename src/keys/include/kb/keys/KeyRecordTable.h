@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "kb/common/LoadStatus.h"
 #include "kb/common/MacroStep.h"
 
 namespace kb {
@@ -90,7 +91,8 @@ class KeyRecordTable {
     static KeyRecordTable& Instance();
 
     // Remembers the path and reads the file. On failure (missing, empty, unreadable, invalid) the table
-    // is left as it was and the next save replaces the file. On success the table holds the file's records.
+    // is left as it was and the next save replaces the file; a file that exists but cannot be used is
+    // first kept aside as NAME.unreadable (see LastLoad()). On success the table holds the file's records.
     bool LoadRecords(const std::filesystem::path& path);
 
     // Rewrites the whole file at the remembered path atomically. On failure the old file and the table
@@ -116,11 +118,14 @@ class KeyRecordTable {
     const std::filesystem::path& Path() const { return path_; }
     // Why the last load or save failed; empty after a success.
     const std::string& LastError() const { return lastError_; }
+    // How the last load went: loaded, missing, or unreadable with what is wrong and where it was kept.
+    const LoadStatus& LastLoad() const { return lastLoad_; }
 
   private:
     std::filesystem::path path_;
     std::vector<KeyRecord> records_;
     std::string lastError_;
+    LoadStatus lastLoad_;
 };
 
 }  // namespace kb

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <string>
 
+#include "kb/common/LoadStatus.h"
+
 namespace pugi {
 class xml_node;
 }
@@ -18,7 +20,8 @@ class EffectSettingsFile {
     virtual ~EffectSettingsFile() = default;
 
     // Remembers the path and reads the file. An empty path returns false and changes nothing. A missing
-    // or malformed file gives the factory values, which are written to the file at once; false then.
+    // or malformed file gives the factory values, which are written to the file at once; false then. A
+    // file that exists but cannot be used is first kept aside as NAME.unreadable (see LastLoad()).
     // A "sel" above the highest selection (taken unsigned) reads as 0; records the file lacks keep their
     // values.
     bool Load(const std::filesystem::path& path);
@@ -37,6 +40,8 @@ class EffectSettingsFile {
     // Why the last save failed (the factory rewrite of a Load included); cleared by Load and by a save
     // that succeeds.
     const std::string& LastError() const { return lastError_; }
+    // How the last Load went: loaded, missing, or unreadable with what is wrong and where it was kept.
+    const LoadStatus& LastLoad() const { return lastLoad_; }
 
   protected:
     explicit EffectSettingsFile(int maxSel) : maxSel_(maxSel) {}
@@ -56,6 +61,7 @@ class EffectSettingsFile {
     int maxSel_;
     std::filesystem::path path_;
     std::string lastError_;
+    LoadStatus lastLoad_;
 };
 
 // The records themselves, `Count` of them.

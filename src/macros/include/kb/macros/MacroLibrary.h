@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "kb/common/LoadStatus.h"
 #include "kb/common/MacroStep.h"
 
 namespace kb {
@@ -54,7 +55,8 @@ class MacroLibrary {
     std::vector<MacroGroup> groups;
 
     // Remembers the path (even when the file then fails) and reads the file. An empty path returns false
-    // and changes nothing. A missing or malformed file returns false and keeps everything in memory.
+    // and changes nothing. A missing or malformed file returns false and keeps everything in memory; a
+    // file that exists but cannot be used is first kept aside as NAME.unreadable (see LastLoad()).
     bool Load(const std::filesystem::path& path);
     // Writes the whole library to the remembered path, replacing the file atomically. On failure the old
     // file and the in-memory state stay as they were, and LastError() says why.
@@ -77,12 +79,15 @@ class MacroLibrary {
     const std::filesystem::path& Path() const { return path_; }
     // Why the last save failed; empty after a save that succeeded.
     const std::string& LastError() const { return lastError_; }
+    // How the last Load went: loaded, missing, or unreadable with what is wrong and where it was kept.
+    const LoadStatus& LastLoad() const { return lastLoad_; }
 
   private:
     GroupChange SaveChange() { return GroupChange{true, Save()}; }
 
     std::filesystem::path path_;
     std::string lastError_;
+    LoadStatus lastLoad_;
 };
 
 }  // namespace kb
