@@ -145,11 +145,20 @@ TEST_F(LightingSendQueueTest, NothingBuiltSendsNothingAndAStampHoldsTheNextBack)
     ASSERT_EQ(hid.sent.size(), 2u);
     EXPECT_EQ(hid.sent[1].at, start + 600);
 
+    // A flush sends what waits at once, in turn, sleeping out the spacing.
+    PostValue(LightingSendQueue::kEffect, 7);
+    PostValue(LightingSendQueue::kSideLight, 8);
+    queue.Flush();
+    ASSERT_EQ(hid.sent.size(), 4u);
+    EXPECT_EQ(hid.sent[2].at, start + 703);
+    EXPECT_EQ(hid.sent[3].at, start + 806);
+    EXPECT_EQ(hid.sent[3].bytes, Value(LightingSendQueue::kSideLight, 8));
+
     PostValue(LightingSendQueue::kEffect, 6);
     queue.Clear();
     EXPECT_FALSE(timer.armed);
     RunUntil(start + 2000);
-    EXPECT_EQ(hid.sent.size(), 2u);
+    EXPECT_EQ(hid.sent.size(), 4u);
 }
 
 }  // namespace

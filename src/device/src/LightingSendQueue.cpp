@@ -31,6 +31,27 @@ void LightingSendQueue::MarkSend() {
     Pump();
 }
 
+void LightingSendQueue::Flush() {
+    timer_.Disarm();
+    while (!waiting_.empty()) {
+        const auto next = Next();
+        const Builder build = std::move(next->build);
+        const int64_t notBefore = next->notBefore;
+        waiting_.erase(next);
+        // Built first: a report that turns out to be nothing is not waited for.
+        const std::optional<Report> report = build ? build() : std::nullopt;
+        if (!report) {
+            continue;
+        }
+        const int64_t due = std::max(notBefore, lastSend_ + kPacingMs);
+        if (const int64_t now = clock_.NowMs(); due > now) {
+            clock_.SleepMs(due - now);
+        }
+        hid_.SetFeature(*report);
+        lastSend_ = clock_.NowMs();
+    }
+}
+
 void LightingSendQueue::Clear() {
     waiting_.clear();
     timer_.Disarm();

@@ -56,6 +56,12 @@ void LightingSender::OnSendTimer() {
     }
 }
 
+void LightingSender::FlushPaced() {
+    if (queue_) {
+        queue_->Flush();
+    }
+}
+
 std::size_t LightingSender::PendingReports() const {
     return queue_ ? queue_->Pending() : 0;
 }

@@ -52,6 +52,10 @@ class LightingSendQueue {
     void MarkSend();
     int64_t LastSend() const { return lastSend_; }
 
+    // Sends every waiting report now, in turn, sleeping out the spacing on the calling thread: for the
+    // rare moment when something must follow them at once (the factory reset's command).
+    void Flush();
+
     // Drops every waiting report.
     void Clear();
     std::size_t Pending() const { return waiting_.size(); }

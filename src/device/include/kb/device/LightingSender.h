@@ -71,6 +71,8 @@ class LightingSender {
     // thread (the window's). The timer must outlive the sender; its wake-up calls OnSendTimer.
     void UseSendTimer(ISendTimer& timer);
     void OnSendTimer();
+    // Sends the waiting reports now, sleeping out their spacing (before a command that must follow them).
+    void FlushPaced();
     // Reports waiting in the queue (0 without one).
     std::size_t PendingReports() const;
 
