@@ -107,6 +107,7 @@ int main(int argc, char* argv[]) {
     });
     QApplication::exec();
     const std::size_t reports = kb::VirtualKeyboard::Instance().Reports().size() - reportsBefore;
-    std::printf("stall_max_ms=%.1f step_max_ms=%.1f reports=%zu steps=%d\n", stallMax, stepMax, reports, steps);
+    std::printf("stall_max_ms=%.1f step_max_ms=%.1f reports=%zu steps=%d\n", stallMax, stepMax, reports,
+                steps);
     return 0;
 }
