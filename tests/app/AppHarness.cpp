@@ -67,6 +67,8 @@ kb::app::CMainDlg& AppHarness::Start(bool watchDevices) {
     options.prompt = &prompt;
     options.taskClock = taskClock;
     options.pacingClock = pacing;
+    options.sendTimer = &sendTimer;
+    options.waitForKeyboard = waitForKeyboard;
     options.watchDevices = watchDevices;
     options.onEnd = [this] { ++ends; };
     dlg_ = std::make_unique<kb::app::CMainDlg>(options);
@@ -80,7 +82,16 @@ QWidget* AppHarness::Find(const char* name) const {
     return dlg_ && dlg_->Window() ? kb::ui::FindByName(dlg_->Window(), QString::fromUtf8(name)) : nullptr;
 }
 
+void AppHarness::RunPacedReports() const {
+    while (dlg_ && sendTimer.armed) {
+        pacing->now += *sendTimer.armed;
+        sendTimer.armed.reset();
+        dlg_->Sender().OnSendTimer();
+    }
+}
+
 std::vector<kb::VirtualReport> AppHarness::Reports() const {
+    RunPacedReports();
     return kb::VirtualKeyboard::Instance().Reports();
 }
 
@@ -95,6 +106,7 @@ std::vector<kb::Report> AppHarness::FeatureReportsSent() const {
 }
 
 void AppHarness::ClearReports() const {
+    RunPacedReports();
     kb::VirtualKeyboard::Instance().ClearReports();
 }
 

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QWidget>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,14 @@ using kbtest::ManualTaskClock;
 inline constexpr char kConfig[] =
     R"(<local language="en"/><usb vid="0x1209" pid="0xa1e5" interface="1" subdevice="-1"/>)";
 
+// The paced lighting reports' wake-up, fired by the harness: the pacing clock moves on to it.
+class ManualSendTimer final : public kb::ISendTimer {
+  public:
+    void Arm(int64_t delayMs) override { armed = delayMs; }
+    void Disarm() override { armed.reset(); }
+    std::optional<int64_t> armed;
+};
+
 class AppHarness {
   public:
     // Writes the given settings files (empty: none) and loads every settings object from the folder.
@@ -45,7 +54,10 @@ class AppHarness {
     kb::app::CMainDlg& Dlg() { return *dlg_; }
     QWidget* Find(const char* name) const;
 
-    // The virtual keyboard's reports since the harness began (or since ClearReports).
+    // Lets the paced reports still waiting go out, moving the pacing clock to each one's turn.
+    void RunPacedReports() const;
+    // The virtual keyboard's reports since the harness began (or since ClearReports), after the paced
+    // reports still waiting.
     std::vector<kb::VirtualReport> Reports() const;
     std::vector<kb::Report> FeatureReportsSent() const;  // SetFeature bytes
     void ClearReports() const;
@@ -54,6 +66,8 @@ class AppHarness {
     kbtest::ScriptedPrompt prompt;
     std::shared_ptr<ManualTaskClock> taskClock = std::make_shared<ManualTaskClock>();
     std::shared_ptr<FakePacingClock> pacing = std::make_shared<FakePacingClock>();
+    mutable ManualSendTimer sendTimer;
+    bool waitForKeyboard = false;  // as a start with -hid
     int ends = 0;
 
   private:

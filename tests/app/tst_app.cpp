@@ -35,6 +35,7 @@ class AppTest : public QObject {
   private slots:
     void initTestCase();
     void startWithoutKeyboard();
+    void hiddenStartWaitsForTheKeyboard();
     void startWithKeyboardSendsStoredEffectLater();
     void startShowsStoredAssignments();
     void deviceChangeMatching_data();
@@ -64,6 +65,39 @@ void AppTest::startWithoutKeyboard() {
     QVERIFY(!dlg.Window()->isVisible());
 }
 
+// Started hidden at login without the keyboard: no box, the tray says it waits, and the start-up goes on
+// when the keyboard arrives.
+void AppTest::hiddenStartWaitsForTheKeyboard() {
+    AppHarness app(R"(<usb vid="0x1209" pid="0x0001" interface="1" subdevice="-1"/>)");
+    app.waitForKeyboard = true;
+    app.WriteFile(QStringLiteral("ledeffect.xml"), EffectFile(4));
+    app.LoadSettings();
+    app.ClearReports();
+    kb::app::CMainDlg& dlg = app.Start();
+    QVERIFY(app.prompt.AskedSoFar().empty());
+    QVERIFY(!dlg.IsDestroyed());
+    QVERIFY(dlg.IsWaitingForKeyboard());
+    QVERIFY(!dlg.Tasks().IsRunning());
+    auto* tray = Get<SShellNotifyIcon>(app, "tray_icon");
+    QCOMPARE(tray->tip(), QStringLiteral("KBStudio is waiting for the keyboard"));
+    QVERIFY(app.FeatureReportsSent().empty());
+
+    // Another device comes and goes: still waiting, still running.
+    dlg.OnDeviceChange({kb::DeviceEventKind::Arrival, u"/dev/hidraw9#hid#vid_1209&pid_0002&mi_01"});
+    dlg.OnDeviceChange({kb::DeviceEventKind::Removal, kb::VirtualKeyboard::Instance().Path()});
+    QVERIFY(dlg.IsWaitingForKeyboard() && !dlg.IsDestroyed());
+
+    kb::AppConfig::Instance().LoadFromBuffer(kConfig);  // the keyboard the program looks for arrives
+    dlg.OnDeviceChange({kb::DeviceEventKind::Arrival, kb::VirtualKeyboard::Instance().Path()});
+    QVERIFY(!dlg.IsWaitingForKeyboard());
+    QCOMPARE(dlg.FirmwareVersion(), 0x105);
+    QVERIFY(dlg.Tasks().IsRunning());
+    QCOMPARE(tray->tip(), QStringLiteral("KBStudio keyboard settings"));
+    const auto sent = app.FeatureReportsSent();
+    QVERIFY(std::find(sent.begin(), sent.end(), kb::BuildEffectReport(4, 4, 1, 0)) != sent.end());
+    QVERIFY(app.prompt.AskedSoFar().empty());
+}
+
 void AppTest::startWithKeyboardSendsStoredEffectLater() {
     AppHarness app;
     app.WriteFile(QStringLiteral("ledeffect.xml"),
@@ -84,12 +118,19 @@ void AppTest::startWithKeyboardSendsStoredEffectLater() {
     QVERIFY(std::find(sentByRefresh.begin(), sentByRefresh.end(), paced) != sentByRefresh.end());
     // The user dims the effect before the start-up report is due.
     MoveSlider(Get<QSlider>(app, "bar_const_brightness_1"), 1);
-    const auto sentAtStart = app.FeatureReportsSent();
-    QCOMPARE(ReportText(sentAtStart.back()), ReportText(kb::BuildEffectReport(4, 1, 2, 0)));
+    QCOMPARE(ReportText(app.FeatureReportsSent().back()), ReportText(kb::BuildEffectReport(4, 1, 2, 0)));
 
-    // The start-up report follows 2000 ms later, with the record's bytes as stored then: it does not
-    // undo the change.
-    const kb::Report raw = kb::BuildEffectReportRaw(4, 1, 2, 1, 0);
+    // Then chooses the next effect with the keyboard.
+    auto* list = Get<QComboBox>(app, "cbx_color_effect");
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(list->currentIndex(), 5);
+    const auto sentAtStart = app.FeatureReportsSent();
+    const kb::LedEffectItem five = *kb::LedEffectConfig::Instance().GetItem(5);
+
+    // The start-up report follows 2000 ms later, for what is stored then: it undoes neither change.
+    const kb::Report raw =
+        kb::BuildEffectReportRaw(5, five.brightness, five.speed, five.deriction, five.selection);
     QTRY_COMPARE(dlg.Tasks().PendingCount(), std::size_t{1});  // the first task is waiting its delay
     const int waits = app.taskClock->BlockingWaits();
     app.taskClock->Advance(std::chrono::milliseconds(1999));

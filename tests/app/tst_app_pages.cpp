@@ -56,6 +56,10 @@ void PagesTest::lightingHandlers_data() {
 
     QTest::newRow("choose effect 5") << 0 << "list 5" << 5 << "5 2 0"
                                      << "07 FF FF 05 05 02 00 00" << 1;
+    QTest::newRow("choose effect 0 with the keyboard") << 5 << "keys cbx_color_effect Home" << 0 << "0 0 0"
+                                                       << "07 FF FF 00 00 00 00 00" << 2;
+    QTest::newRow("brightness with the keyboard") << 7 << "keys bar_const_brightness_1 Right" << 7 << "2 1 0"
+                                                  << "07 FF FF 07 02 01 00 00" << 1;
     QTest::newRow("choose effect 1 keeps its record") << 0 << "list 1" << 1 << "1 1 2"
                                                       << "07 FF FF 01 01 01 01 00" << 3;
     QTest::newRow("brightness 3 to 4, center radio") << 1 << "slider bar_const_brightness_3 4" << 1 << "4 1 2"
@@ -96,6 +100,10 @@ void PagesTest::lightingHandlers() {
         Get<QComboBox>(app, "cbx_color_effect")->setCurrentIndex(words[1].toInt());
     } else if (words[0] == u"slider") {
         MoveSlider(Get<QSlider>(app, words[1].toUtf8().constData()), words[2].toInt());
+    } else if (words[0] == u"keys") {
+        QWidget* target = app.Find(words[1].toUtf8().constData());
+        target->setFocus();
+        QTest::keyClick(target, words[2] == u"Home" ? Qt::Key_Home : Qt::Key_Right);
     } else if (words[0] == u"radio") {
         Get<QRadioButton>(app, words[1].toUtf8().constData())->click();
     } else {

@@ -87,6 +87,18 @@ TEST(MacroRecorderTest, FirstEventAfterOpeningLeavesTheOldLastDelayAlone) {
     EXPECT_EQ(paused[1].delay, 5000);
 }
 
+// A program left in the tray for weeks has a clock past 2^31 ms: the gaps stay what was measured.
+TEST(MacroRecorderTest, GapsHoldAcrossTwoToThe31Milliseconds) {
+    constexpr int64_t k2p31 = int64_t{1} << 31;
+    for (int64_t start : {k2p31 - 50, k2p31 + 5, int64_t{1} << 40}) {
+        const auto steps =
+            Record(kb::kDelayReal, 0, {{A, true, start}, {A, false, start + 120}, {S, true, start + 150}});
+        ASSERT_EQ(steps.size(), 3u);
+        EXPECT_EQ(steps[0].delay, 120) << start;
+        EXPECT_EQ(steps[1].delay, 30) << start;
+    }
+}
+
 TEST(MacroRecorderTest, DelayTextRules) {
     struct Case {
         std::u16string text;

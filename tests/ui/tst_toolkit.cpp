@@ -1,6 +1,7 @@
 // The toolkit layer: named IDs, the loader, lookups with class tests, the event table and bridge, skins,
 // the timeline, menus, prompts and the language switch.
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QBuffer>
@@ -313,6 +314,57 @@ class ToolkitTest : public QObject {
         bridge.Attach(form.get());
         FindByName<QPushButton>(form.get(), u"btn_close", u"button")->click();
         QCOMPARE(seen.size(), std::size_t{5});
+    }
+
+    // Screen readers and voice control: lists named for what they are, the top-level form a window, a
+    // slider set through the value interface raised like the user's own move; and Enter on a focused
+    // button clicks it.
+    void accessibilityAndKeyboardActivation() {
+        auto form = LoadForm("form.ui");
+        EventBridge bridge(form.get());
+        std::vector<WidgetEvent> seen;
+        bridge.SetHandler([&seen](const WidgetEvent& e) {
+            seen.push_back(e);
+            return true;
+        });
+        QAccessibleInterface* window = QAccessible::queryAccessibleInterface(form.get());
+        QVERIFY(window != nullptr);
+        QCOMPARE(window->role(), QAccessible::Window);
+
+        auto* list = FindByName<QComboBox>(form.get(), u"cbx_color_effect", u"combobox");
+        list->setAccessibleName(QStringLiteral("Effect"));
+        list->setCurrentIndex(1);
+        seen.clear();
+        QAccessibleInterface* listIface = QAccessible::queryAccessibleInterface(list);
+        QCOMPARE(listIface->role(), QAccessible::ComboBox);
+        QCOMPARE(listIface->text(QAccessible::Name), QStringLiteral("Effect"));
+        QCOMPARE(listIface->text(QAccessible::Value), QStringLiteral("Breath"));
+        QVERIFY(listIface->childCount() >= 1);
+
+        auto* slider = FindByName<QSlider>(form.get(), u"bar_side_brightness", u"sliderbar");
+        QAccessibleValueInterface* value = QAccessible::queryAccessibleInterface(slider)->valueInterface();
+        QVERIFY(value != nullptr);
+        QCOMPARE(value->maximumValue().toInt(), 7);
+        value->setCurrentValue(5);
+        QCOMPARE(slider->value(), 5);
+        QCOMPARE(seen.size(), std::size_t{1});
+        QCOMPARE(seen[0].name, QStringLiteral("on_slider_pos"));
+        QCOMPARE(seen[0].value, 5);
+        value->setCurrentValue(5);  // no move, no event
+        QCOMPARE(seen.size(), std::size_t{1});
+
+        form->show();
+        QApplication::setActiveWindow(form.get());
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        auto* button = FindByName<QPushButton>(form.get(), u"btn_close", u"button");
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Return);
+        QTest::keyClick(button, Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(seen.size(), std::size_t{3});
+        QCOMPARE(seen[1].senderName, QStringLiteral("btn_close"));
+        QCOMPARE(seen[2].name, QStringLiteral("on_command"));
+        QTest::keyClick(button, Qt::Key_Return, Qt::ControlModifier);  // not a plain Enter
+        QCOMPARE(seen.size(), std::size_t{3});
     }
 
     void subscribersComeFirst() {

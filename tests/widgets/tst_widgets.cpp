@@ -1,10 +1,12 @@
 // The program's widget classes: drawing choices, input rules and animations, time given by injected ticks.
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTemporaryDir>
@@ -811,6 +813,72 @@ class WidgetsTest : public QObject {
         QCOMPARE(marks(), (QList<bool>{true, true, true}));
         image.SetLabel(CoordButtonImage::kAllKeys, QStringLiteral("x"));
         QCOMPARE(image.Keys()[2].label, QStringLiteral("x"));
+    }
+
+    // Without a mouse: one tab stop, arrows move by position, Enter and Space click, the focus is drawn
+    // and announced.
+    void keyboardFocusMovesByPosition() {
+        QWidget window;
+        auto* before = new QPushButton(QStringLiteral("before"), &window);
+        auto* image = new CoordButtonImage(&window);
+        auto* after = new QPushButton(QStringLiteral("after"), &window);
+        image->setGeometry(0, 30, 60, 40);
+        before->move(0, 0);
+        after->move(0, 80);
+        // Top row A B C, a staggered row D E (E wide), a space bar; A comes late in the file.
+        const QByteArray xml =
+            "<positions><k id='2' name='B' rect='10,0,10,10'/><k id='3' name='C' rect='20,0,10,10'/>"
+            "<k id='4' name='D' rect='5,10,10,10'/><k id='5' name='E' rect='15,10,20,10'/>"
+            "<k id='6' name='Space' rect='0,20,30,10'/><k id='1' name='A' rect='0,0,10,10'/>"
+            "<k id='7' name='hidden'/></positions>";
+        image->SetKeys(
+            ParseCoordinates(std::string_view(xml.constData(), static_cast<std::size_t>(xml.size()))));
+        RecordingListener listener;
+        image->SetListener(&listener);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        before->setFocus();
+        const QColor unfocused = PixelOf(image, {1, 5});
+
+        QTest::keyClick(&window, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), image);
+        auto name = [&] { return image->Keys()[static_cast<std::size_t>(image->FocusedKey())].name; };
+        QCOMPARE(name(), QStringLiteral("A"));  // reading order, not file order
+        QVERIFY(PixelOf(image, {1, 5}) != unfocused);
+
+        struct Move {
+            Qt::Key key;
+            const char* to;
+        };
+        const Move moves[] = {{Qt::Key_Right, "B"},    {Qt::Key_Right, "C"}, {Qt::Key_Right, "C"},
+                              {Qt::Key_Down, "E"},     {Qt::Key_Left, "D"},  {Qt::Key_Left, "D"},
+                              {Qt::Key_Down, "Space"}, {Qt::Key_Up, "E"},    {Qt::Key_Right, "E"},
+                              {Qt::Key_Up, "C"}};
+        for (const Move& move : moves) {
+            QTest::keyClick(QApplication::focusWidget(), move.key);
+            QCOMPARE(QApplication::focusWidget(), image);
+            QCOMPARE(name(), QString::fromLatin1(move.to));
+        }
+
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(image);
+        QVERIFY(iface != nullptr && iface->focusChild() != nullptr);
+        QCOMPARE(iface->focusChild()->text(QAccessible::Name), QStringLiteral("C"));
+        QVERIFY(iface->focusChild()->state().focused);
+
+        QTest::keyClick(image, Qt::Key_Return);
+        QTest::keyClick(image, Qt::Key_Space);
+        QCOMPARE(listener.clicks.size(), std::size_t{4});
+        for (std::size_t i = 0; i < 4; ++i) {
+            QCOMPARE(listener.clicks[i].code, 3);
+            QCOMPARE(listener.clicks[i].released, int(i % 2));
+        }
+
+        QTest::keyClick(image, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), after);                // one tab stop, not one per key
+        QCOMPARE(PixelOf(image, {21, 5}), PixelOf(image, {25, 5}));  // no ring without the focus
+        QTest::keyClick(after, Qt::Key_Backtab);
+        QCOMPARE(name(), QStringLiteral("C"));  // back where it was
     }
 
     void keyColoursArePainted() {

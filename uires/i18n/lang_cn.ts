@@ -526,6 +526,10 @@
         <translation>警告</translation>
     </message>
     <message>
+        <source>KBStudio is waiting for the keyboard</source>
+        <translation>KBStudio 正在等待键盘</translation>
+    </message>
+    <message>
         <source>Please insert USB device!</source>
         <translation>请插入 USB 设备！</translation>
     </message>

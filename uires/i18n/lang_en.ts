@@ -526,6 +526,10 @@
         <translation>Warning</translation>
     </message>
     <message>
+        <source>KBStudio is waiting for the keyboard</source>
+        <translation>KBStudio is waiting for the keyboard</translation>
+    </message>
+    <message>
         <source>Please insert USB device!</source>
         <translation>Please insert USB device!</translation>
     </message>

@@ -120,6 +120,7 @@ void DevicePart::OnBtnRestoreFactory() {
     }
     s_.showFactorySettings(assignedKeys);
     ClearRecordFile();
+    s_.sender.FlushPaced();  // the side light's report goes before the command that resets the keyboard
     s_.hid.Write(BuildResetCommand());  // the keyboard goes away and comes back; the window follows
                                         // (CMainDlg::OnDeviceChange)
 }

@@ -1,6 +1,7 @@
 #include "kb/app/MainDlg.h"
 
 #include <QComboBox>
+#include <QTimer>
 
 #include "kb/app/DeviceNotifier.h"
 #include "kb/app/KeyboardMatch.h"
@@ -17,8 +18,29 @@
 #include "kb/ui/LayoutLoader.h"
 #include "kb/ui/Lookup.h"
 #include "kb/ui/Translator.h"
+#include "kb/widgets/SShellNotifyIcon.h"
 
 namespace kb::app {
+namespace {
+
+// The paced reports' wake-up on the UI thread's event loop; precise, since the spacing is a minimum.
+class QtSendTimer final : public ISendTimer {
+  public:
+    explicit QtSendTimer(std::function<void()> fired) {
+        timer_.setSingleShot(true);
+        timer_.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer_, &QTimer::timeout, std::move(fired));
+    }
+    void Arm(int64_t delayMs) override {
+        timer_.start(static_cast<int>(std::min<int64_t>(delayMs, 1 << 30)));
+    }
+    void Disarm() override { timer_.stop(); }
+
+  private:
+    QTimer timer_;
+};
+
+}  // namespace
 
 CMainDlg::CMainDlg(MainDlgOptions options)
     : options_(std::move(options)),
@@ -35,6 +57,13 @@ CMainDlg::CMainDlg(MainDlgOptions options)
         ownPrompt_ = std::make_unique<kb::ui::MessageBoxPrompt>();
         prompt_ = ownPrompt_.get();
     }
+    ISendTimer* sendTimer = options_.sendTimer;
+    if (sendTimer == nullptr) {
+        ownSendTimer_ = std::make_unique<QtSendTimer>([this] { sender_->OnSendTimer(); });
+        sendTimer = ownSendTimer_.get();
+    }
+    // Paced reports wait in a queue: the window's thread never sleeps between them.
+    sender_->UseSendTimer(*sendTimer);
     lighting_ = std::make_unique<LightingPage>(*sender_);
     device_ = std::make_unique<DevicePart>(DevicePart::Services{
         hid_, *sender_, *filter_, *pacingClock_, *prompt_,
@@ -117,11 +146,22 @@ int CMainDlg::OnInit() {
     if (!hid_.IsOpen()) {
         sender_->SetFirmwareVersion(-1);
         device_->ShowFirmwareVersion();
+        if (options_.waitForKeyboard && (watcher_ || !options_.watchDevices)) {
+            // Started at login: no box for every user at every login; the tray waits for the keyboard.
+            waitingForKeyboard_ = true;
+            ShowWaitingTip();
+            return 0;
+        }
         prompt_->Ask(nullptr, NoKeyboardMessage(AppConfig::Instance()), kb::ui::Tr(QStringLiteral("Warning")),
                      kb::ui::PromptButtons::Ok);
         DestroyWindow();
         return 0;
     }
+    StartWithKeyboard();
+    return 0;
+}
+
+void CMainDlg::StartWithKeyboard() {
     sender_->ReadFirmwareVersion();
     device_->ShowFirmwareVersion();
     assignments_->ShowStoredAssignments();
@@ -129,20 +169,38 @@ int CMainDlg::OnInit() {
     lighting_->SyncSideControls(true, true);
     tasks_->Start();
     PostStartupReports();
-    return 0;
+}
+
+void CMainDlg::ShowWaitingTip() {
+    auto* tray = window_ != nullptr
+                     ? kb::ui::FindByName<SShellNotifyIcon>(window_, u"tray_icon", u"shellnotifyicon")
+                     : nullptr;
+    if (tray == nullptr) {
+        return;
+    }
+    if (waitingForKeyboard_) {
+        if (layoutTip_.isEmpty()) {
+            layoutTip_ = tray->tip();
+        }
+        tray->setTip(kb::ui::Tr(QStringLiteral("KBStudio is waiting for the keyboard")));
+    } else if (!layoutTip_.isEmpty()) {
+        tray->setTip(layoutTip_);
+        layoutTip_.clear();
+    }
 }
 
 void CMainDlg::PostStartupReports() {
-    // The task thread only keeps the time. When the task runs, the report is built and sent on the UI
-    // thread from the record as it is then, so a change made meanwhile is not undone on the keyboard;
-    // the settings objects belong to the UI thread and the task thread never reads them.
+    // The task thread only keeps the time. When the task runs, the report joins the paced queue on the
+    // UI thread and is built when it goes out, for the effect stored then: an effect chosen meanwhile is
+    // not undone on the keyboard. The settings objects belong to the UI thread; the task thread never
+    // reads them.
     tasks_->Post(
-        [this](int effect) {
+        [this](int /*effect*/) {
             QMetaObject::invokeMethod(
                 this,
-                [this, effect] {
+                [this] {
                     if (!destroyed_) {
-                        sender_->SendLedEffectRaw(effect);
+                        sender_->PostStartupEffect(0);
                     }
                 },
                 Qt::QueuedConnection);
@@ -182,7 +240,7 @@ void CMainDlg::OnDeviceChange(const DeviceEvent& event) {
     }
     const bool matches = IsConfiguredKeyboard(ids, AppConfig::Instance());
     if (event.kind == DeviceEventKind::Removal) {
-        if (!matches) {
+        if (!matches || waitingForKeyboard_) {
             return;
         }
         hid_.Close();
@@ -193,7 +251,15 @@ void CMainDlg::OnDeviceChange(const DeviceEvent& event) {
         }
         return;
     }
-    if (matches) {
+    if (matches && waitingForKeyboard_) {
+        // The keyboard the program waited for since it started: the start-up goes on as usual.
+        if (hid_.Open(event.path)) {
+            waitingForKeyboard_ = false;
+            ShowWaitingTip();
+            sender_->MarkLightingSend();
+            StartWithKeyboard();
+        }
+    } else if (matches) {
         if (!hid_.Open(event.path)) {
             sender_->SetFirmwareVersion(-1);
             device_->ShowFirmwareVersion();
@@ -227,6 +293,10 @@ void CMainDlg::RestoreCodeTexts() {
     }
     device_->ShowFirmwareVersion();
     lighting_->ShowSideLabel();
+    if (waitingForKeyboard_) {
+        layoutTip_.clear();  // the layout's tip came back in the new language
+        ShowWaitingTip();
+    }
 }
 
 void CMainDlg::OnDestroy() {

@@ -129,6 +129,7 @@ int RunKbStudio(int argc, char** argv) {
 
     MainDlgOptions options;
     options.instance = &instance;
+    options.waitForKeyboard = hidden;  // from the autostart entry: no warning box at login
     // Posted: a window destroyed during start-up ends the loop as soon as it runs.
     options.onEnd = [] {
         QMetaObject::invokeMethod(

@@ -46,46 +46,100 @@ LightingSender::LightingSender(IHidTransport& hid, LedEffectConfig& effects, Sid
     m_lastLightingSend = clock_->NowMs();
 }
 
+void LightingSender::UseSendTimer(ISendTimer& timer) {
+    queue_ = std::make_unique<LightingSendQueue>(hid_, *clock_, timer);
+}
+
+void LightingSender::OnSendTimer() {
+    if (queue_) {
+        queue_->OnTimer();
+    }
+}
+
+void LightingSender::FlushPaced() {
+    if (queue_) {
+        queue_->Flush();
+    }
+}
+
+std::size_t LightingSender::PendingReports() const {
+    return queue_ ? queue_->Pending() : 0;
+}
+
 void LightingSender::MarkLightingSend() {
     m_lastLightingSend = clock_->NowMs();
+    if (queue_) {
+        queue_->MarkSend();
+    }
 }
 
 // -1 stands for the configuration's current entry; the report then names that entry, the one whose
 // record it carries.
-void LightingSender::SendLedEffect(int effect) {
+std::optional<Report> LightingSender::EffectReport(int effect) const {
     const int index = effect == -1 ? effects_.GetSel() : effect;
     const LedEffectItem* item = index >= 0 && index < kEffectCount ? effects_.GetItem(index) : nullptr;
     if (item == nullptr) {
-        return;
+        return std::nullopt;
     }
-    SendPaced(BuildEffectReport(static_cast<uint8_t>(index), item->brightness, item->speed, item->selection));
+    return BuildEffectReport(static_cast<uint8_t>(index), item->brightness, item->speed, item->selection);
 }
 
-void LightingSender::SendSideLight(int mode) {
+std::optional<Report> LightingSender::SideLightReport(int mode) const {
     const int index = mode == -1 ? sides_.GetSel() : mode;
     const SideLightItem* item = index >= 0 && index < kSideModeCount ? sides_.GetItem(index) : nullptr;
     if (item == nullptr) {
-        return;
+        return std::nullopt;
     }
-    SendPaced(BuildSideLightReport(static_cast<uint8_t>(index), item->level));
+    return BuildSideLightReport(static_cast<uint8_t>(index), item->level);
 }
 
-void LightingSender::SendLedEffectRaw(int effect) {
+std::optional<Report> LightingSender::StartupEffectReport(int effect) const {
     const int index = effect == -1 ? effects_.GetSel() : effect;
     const LedEffectItem* item = index >= 0 && index < kEffectCount ? effects_.GetItem(index) : nullptr;
     if (item == nullptr) {
-        return;
+        return std::nullopt;
     }
-    hid_.SetFeature(BuildEffectReportRaw(static_cast<uint8_t>(index), item->brightness, item->speed,
-                                         item->deriction, item->selection));
+    return BuildEffectReportRaw(static_cast<uint8_t>(index), item->brightness, item->speed, item->deriction,
+                                item->selection);
 }
 
-void LightingSender::SendPaced(const Report& report) {
+void LightingSender::SendLedEffect(int effect) {
+    SendPaced(LightingSendQueue::kEffect, [this, effect] { return EffectReport(effect); });
+}
+
+void LightingSender::SendSideLight(int mode) {
+    SendPaced(LightingSendQueue::kSideLight, [this, mode] { return SideLightReport(mode); });
+}
+
+void LightingSender::SendLedEffectRaw(int effect) {
+    if (const std::optional<Report> report = StartupEffectReport(effect)) {
+        hid_.SetFeature(*report);
+    }
+}
+
+void LightingSender::PostStartupEffect(int64_t delayMs) {
+    if (queue_) {
+        queue_->Post(
+            LightingSendQueue::kStartupEffect, [this] { return StartupEffectReport(-1); }, delayMs);
+    } else {
+        SendLedEffectRaw(-1);
+    }
+}
+
+void LightingSender::SendPaced(int control, LightingSendQueue::Builder build) {
+    if (queue_) {
+        queue_->Post(control, std::move(build));
+        return;
+    }
+    const std::optional<Report> report = build();
+    if (!report) {
+        return;
+    }
     const int64_t elapsed = clock_->NowMs() - m_lastLightingSend;
     if (elapsed < kPacingMs) {
         clock_->SleepMs(kPacingMs - elapsed);
     }
-    hid_.SetFeature(report);  // a failed report is not repeated; the next change sends again
+    hid_.SetFeature(*report);  // a failed report is not repeated; the next change sends again
     m_lastLightingSend = clock_->NowMs();
 }
 

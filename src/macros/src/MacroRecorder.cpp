@@ -24,7 +24,7 @@ bool IsBlank(char16_t c) {
 int32_t MacroRecorder::Gap(const MacroLibrary& library, int64_t nowMs) const {
     switch (library.mode) {
         case kDelayReal:
-            return ClampToInt32(nowMs - lastEventTime_);
+            return ClampToInt32(nowMs - lastEventTime_.value_or(nowMs));
         case kDelayFixed:
             return library.delay;
         default:
@@ -40,7 +40,7 @@ bool MacroRecorder::OnKey(const MacroLibrary& library, MacroGroup* group, uint32
     }
     // With no event since the dialog opened there is nothing to measure a real gap from (the clock
     // counts from program start): that step keeps its delay. Fixed and no delay need no measurement.
-    if (count > 0 && (lastEventTime_ != kNoEvent || library.mode != kDelayReal)) {
+    if (count > 0 && (lastEventTime_.has_value() || library.mode != kDelayReal)) {
         group->steps[count - 1].delay = Gap(library, nowMs);
     }
     bool appended = false;
@@ -52,7 +52,7 @@ bool MacroRecorder::OnKey(const MacroLibrary& library, MacroGroup* group, uint32
             // This event is lost; recording goes on.
         }
     }
-    lastEventTime_ = ClampToInt32(nowMs);
+    lastEventTime_ = nowMs;
     return appended;
 }
 

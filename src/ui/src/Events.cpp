@@ -2,11 +2,15 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QKeyEvent>
+#include <QPushButton>
 #include <QSlider>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QVariant>
 #include <QWidget>
 
+#include "kb/ui/Accessibility.h"
 #include "kb/ui/NamedIds.h"
 
 namespace kb::ui {
@@ -65,6 +69,7 @@ constexpr const char* kSliderUserMove = "_kb_user_move";
 }  // namespace
 
 EventBridge::EventBridge(QWidget* window) : QObject(window) {
+    InstallAccessibility();
     Attach(window);
 }
 
@@ -93,6 +98,9 @@ void EventBridge::Connect(QWidget* widget) {
         connect(button, &QAbstractButton::clicked, this, [this, button](bool checked) {
             Raise(QString::fromUtf16(kEventCommand), button, checked ? 1 : 0);
         });
+        if (qobject_cast<QPushButton*>(button) != nullptr || qobject_cast<QToolButton*>(button) != nullptr) {
+            button->installEventFilter(this);
+        }
     } else if (auto* slider = qobject_cast<QSlider*>(widget)) {
         // valueChanged also fires for values set by the code; only a user action (drag, wheel, keys,
         // page clicks) announces itself through actionTriggered, with the new position already known.
@@ -116,6 +124,23 @@ void EventBridge::Connect(QWidget* widget) {
     if (widget->metaObject()->indexOfSignal("keyEnter()") >= 0) {
         connect(widget, SIGNAL(keyEnter()), this, SLOT(OnKeyEnter()));
     }
+}
+
+bool EventBridge::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        auto* button = qobject_cast<QAbstractButton*>(watched);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        const auto modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        if (enter && modifiers == Qt::NoModifier && button != nullptr && button->hasFocus() &&
+            button->isEnabled()) {
+            if (!key->isAutoRepeat()) {
+                button->click();
+            }
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void EventBridge::OnKeyEnter() {

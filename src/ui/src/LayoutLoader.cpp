@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include "LooseProperties.h"
+#include "kb/ui/Accessibility.h"
 #include "kb/ui/NamedIds.h"
 #include "kb/ui/Package.h"
 
@@ -32,6 +33,7 @@ QObject* WithoutDesignerPlugins(QObject* parent) {
 
 LayoutLoader::LayoutLoader(QObject* parent) : QUiLoader(WithoutDesignerPlugins(parent)) {
     QCoreApplication::setLibraryPaths(SavedLibraryPaths());
+    InstallAccessibility();
     setTranslationEnabled(true);
     // Loaded windows retranslate their texts themselves when the language changes.
     setLanguageChangeEnabled(true);

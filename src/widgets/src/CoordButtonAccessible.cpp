@@ -1,6 +1,7 @@
 // The keyboard picture in the accessibility tree: one button per key, named as the key, with its label
-// as description, its mark as checked state and a press action that clicks it. Screen readers can then
-// read and press keys, and tests can drive the picture by key name.
+// as description, its mark as checked state, the picture's key focus as focused state and a press action
+// that clicks it. Screen readers can then follow the focus, read and press keys, and tests can drive the
+// picture by key name.
 #include "CoordButtonAccessible.h"
 
 #include <QAccessibleWidget>
@@ -71,6 +72,8 @@ class KeyAccessible : public QAccessibleInterface, public QAccessibleActionInter
         state.checked = key->marked;
         state.pressed = key->pressed;
         state.hotTracked = key->hover;
+        state.focusable = true;
+        state.focused = picture_->hasFocus() && picture_->FocusedKey() == static_cast<int>(index_);
         return state;
     }
 
@@ -79,21 +82,20 @@ class KeyAccessible : public QAccessibleInterface, public QAccessibleActionInter
                                                     : nullptr;
     }
 
-    QStringList actionNames() const override { return {pressAction()}; }
     QStringList keyBindingsForAction(const QString& /*actionName*/) const override { return {}; }
 
-    // A press is a click: the left button goes down and comes up again at the key's centre.
+    // A press is a click on this key: the left button goes down and comes up again at its centre.
+    // Focusing moves the picture's key focus here.
+    QStringList actionNames() const override { return {pressAction(), setFocusAction()}; }
     void doAction(const QString& actionName) override {
-        const KeyButton* key = Key();
-        if (key == nullptr || actionName != pressAction() || !picture_->isEnabled()) {
+        if (Key() == nullptr || !picture_->isEnabled()) {
             return;
         }
-        const QPoint centre = KeyRect(*key).center();
-        QPointer<CoordButtonImage> picture = picture_;
-        picture->LeftButtonDown(centre, 0x1);
-        // The listener may have run a dialog in which the picture went away.
-        if (picture != nullptr) {
-            picture->LeftButtonUp(centre, 0);
+        if (actionName == pressAction()) {
+            picture_->ClickKey(index_);
+        } else if (actionName == setFocusAction()) {
+            picture_->setFocus(Qt::OtherFocusReason);
+            picture_->SetFocusedKey(static_cast<int>(index_));
         }
     }
 
@@ -143,6 +145,11 @@ class CoordButtonImageAccessible : public QAccessibleWidget {
             }
         }
         return -1;
+    }
+
+    QAccessibleInterface* focusChild() const override {
+        const int key = Picture()->FocusedKey();
+        return Picture()->hasFocus() && key >= 0 ? child(key) : nullptr;
     }
 
     // The key under a point in screen coordinates; the first in list order, as clicks go.

@@ -1,7 +1,10 @@
 #include "kb/widgets/CoordButtonImage.h"
 
+#include <QAccessible>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <algorithm>
 #include <filesystem>
 #include <limits>
@@ -123,9 +126,27 @@ std::vector<KeyButton> ReadCoordinateFile(const QString& path, uint32_t defaultC
     return ParseCoordinates(file.bytes, defaultColor);
 }
 
+namespace {
+
+bool HasArea(const KeyButton& key) {
+    return key.right > key.left && key.bottom > key.top;
+}
+
+QRect KeyRect(const KeyButton& key) {
+    return QRect(QPoint(key.left, key.top), QPoint(key.right - 1, key.bottom - 1));
+}
+
+// Centre in doubled coordinates, so that halves stay exact.
+QPoint Centre2(const KeyButton& key) {
+    return QPoint(key.left + key.right, key.top + key.bottom);
+}
+
+}  // namespace
+
 CoordButtonImage::CoordButtonImage(QWidget* parent) : QWidget(parent) {
     InstallCoordButtonAccessibility();
     setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 void CoordButtonImage::setBg(const QString& name) {
@@ -161,8 +182,88 @@ void CoordButtonImage::setCrdxml(const QString& value) {
 
 void CoordButtonImage::SetKeys(std::vector<KeyButton> keys) {
     keys_ = std::move(keys);
+    focused_ = -1;
     setToolTip(QString());
     update();
+}
+
+void CoordButtonImage::SetFocusedKey(int index) {
+    if (index < -1 || index >= static_cast<int>(keys_.size())) {
+        return;
+    }
+    focused_ = index;
+    update();
+    if (index >= 0 && hasFocus() && QAccessible::isActive()) {
+        QAccessibleEvent event(this, QAccessible::Focus);
+        event.setChild(index);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+int CoordButtonImage::Neighbour(int key, int arrow) const {
+    const QPoint from = Centre2(keys_[static_cast<std::size_t>(key)]);
+    const KeyButton& current = keys_[static_cast<std::size_t>(key)];
+    int best = -1;
+    int64_t bestCost = 0;
+    for (std::size_t i = 0; i < keys_.size(); ++i) {
+        const KeyButton& other = keys_[i];
+        if (static_cast<int>(i) == key || !HasArea(other)) {
+            continue;
+        }
+        const QPoint to = Centre2(other);
+        int64_t along = 0;    // distance in the arrow's direction
+        int64_t across = 0;   // distance across it
+        bool inLine = false;  // the other key shares the current key's row (or column)
+        switch (arrow) {
+            case Qt::Key_Right:
+                along = to.x() - from.x();
+                across = std::abs(to.y() - from.y());
+                inLine = other.top < current.bottom && other.bottom > current.top;
+                break;
+            case Qt::Key_Left:
+                along = from.x() - to.x();
+                across = std::abs(to.y() - from.y());
+                inLine = other.top < current.bottom && other.bottom > current.top;
+                break;
+            case Qt::Key_Down:
+                along = to.y() - from.y();
+                across = std::abs(to.x() - from.x());
+                inLine = 2 * other.left <= from.x() && from.x() < 2 * other.right;
+                break;
+            case Qt::Key_Up:
+                along = from.y() - to.y();
+                across = std::abs(to.x() - from.x());
+                inLine = 2 * other.left <= from.x() && from.x() < 2 * other.right;
+                break;
+            default:
+                return -1;
+        }
+        const bool sideways = arrow == Qt::Key_Left || arrow == Qt::Key_Right;
+        if (along <= 0 || (sideways && !inLine)) {
+            continue;  // left and right stay in the row; at its end the focus stays
+        }
+        // A key in line comes first: the nearest row (or key in the row), then the nearest centre.
+        // Up and down may leave the line when nothing lies straight above or below.
+        const int64_t cost = inLine ? along * 65536 + across : (int64_t{1} << 40) + along + 3 * across;
+        if (best < 0 || cost < bestCost) {
+            best = static_cast<int>(i);
+            bestCost = cost;
+        }
+    }
+    return best;
+}
+
+void CoordButtonImage::ClickKey(std::size_t index) {
+    if (index >= keys_.size() || !isEnabled()) {
+        return;
+    }
+    const QPoint centre = KeyRect(keys_[index]).center();
+    QPointer<CoordButtonImage> self = this;
+    PressKey(index, centre, 0x1);
+    // The listener may have run a dialog in which the picture went away or got other keys.
+    if (self != nullptr && index < keys_.size()) {
+        ReleaseKey(index, centre, 0);
+    }
 }
 
 template <class F>
@@ -230,13 +331,20 @@ void CoordButtonImage::MouseLeft() {
 }
 
 void CoordButtonImage::LeftButtonDown(QPoint point, uint32_t keyFlags) {
-    const KeyButton* target = FirstAt(point);
-    if (target == nullptr) {
-        return;
+    if (const KeyButton* target = FirstAt(point)) {
+        PressKey(static_cast<std::size_t>(target - keys_.data()), point, keyFlags);
     }
-    const auto index = static_cast<std::size_t>(target - keys_.data());
-    const int32_t code = target->code;
-    const QString name = target->name;
+}
+
+void CoordButtonImage::LeftButtonUp(QPoint point, uint32_t keyFlags) {
+    if (const KeyButton* target = FirstAt(point)) {
+        ReleaseKey(static_cast<std::size_t>(target - keys_.data()), point, keyFlags);
+    }
+}
+
+void CoordButtonImage::PressKey(std::size_t index, QPoint point, uint32_t keyFlags) {
+    const int32_t code = keys_[index].code;
+    const QString name = keys_[index].name;
     const int result = listener_ != nullptr
                            ? listener_->OnCoordButtonClick(code, name, 0, keyFlags, point.x(), point.y())
                            : 0;
@@ -259,15 +367,12 @@ void CoordButtonImage::LeftButtonDown(QPoint point, uint32_t keyFlags) {
     update();
 }
 
-void CoordButtonImage::LeftButtonUp(QPoint point, uint32_t keyFlags) {
-    KeyButton* target = FirstAt(point);
-    if (target == nullptr) {
-        return;
-    }
-    const bool wasPressed = target->pressed;
-    const int32_t code = target->code;
-    const QString name = target->name;
-    target->pressed = false;
+void CoordButtonImage::ReleaseKey(std::size_t index, QPoint point, uint32_t keyFlags) {
+    KeyButton& target = keys_[index];
+    const bool wasPressed = target.pressed;
+    const int32_t code = target.code;
+    const QString name = target.name;
+    target.pressed = false;
     if (wasPressed && listener_ != nullptr) {
         listener_->OnCoordButtonClick(code, name, 1, keyFlags, point.x(), point.y());
     }
@@ -298,6 +403,15 @@ void CoordButtonImage::paintEvent(QPaintEvent* /*event*/) {
     };
     overlay(hoverImage_, &KeyButton::hover);
     overlay(markedImage_, &KeyButton::marked);
+    if (hasFocus() && focused_ >= 0 && focused_ < static_cast<int>(keys_.size())) {
+        // A double ring, light inside dark, reads on light and dark keys alike.
+        const QRect r = KeyRect(keys_[static_cast<std::size_t>(focused_)]);
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 3));
+        painter.drawRect(r.adjusted(1, 1, -1, -1));
+        painter.setPen(QPen(Qt::white, 1));
+        painter.drawRect(r.adjusted(3, 3, -3, -3));
+    }
 }
 
 void CoordButtonImage::mouseMoveEvent(QMouseEvent* event) {
@@ -322,4 +436,58 @@ void CoordButtonImage::mouseReleaseEvent(QMouseEvent* event) {
     } else {
         QWidget::mouseReleaseEvent(event);
     }
+}
+
+void CoordButtonImage::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+            if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
+                break;
+            }
+            if (focused_ < 0) {
+                SetFocusedKey(FirstKeyInReadingOrder());
+            } else if (const int next = Neighbour(focused_, event->key()); next >= 0) {
+                SetFocusedKey(next);
+            }
+            return;  // an arrow at the edge stays here rather than leaving the picture
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Space:
+            if (!event->isAutoRepeat() && focused_ >= 0) {
+                ClickKey(static_cast<std::size_t>(focused_));
+            }
+            return;
+        default:
+            break;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+int CoordButtonImage::FirstKeyInReadingOrder() const {
+    int first = -1;
+    for (std::size_t i = 0; i < keys_.size(); ++i) {
+        const KeyButton& key = keys_[i];
+        if (!HasArea(key)) {
+            continue;
+        }
+        const KeyButton* best = first >= 0 ? &keys_[static_cast<std::size_t>(first)] : nullptr;
+        if (best == nullptr || key.top < best->top || (key.top == best->top && key.left < best->left)) {
+            first = static_cast<int>(i);
+        }
+    }
+    return first;
+}
+
+void CoordButtonImage::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    // Coming back, the focus is where it was left; the first time on the top left key.
+    SetFocusedKey(focused_ >= 0 ? focused_ : FirstKeyInReadingOrder());
+}
+
+void CoordButtonImage::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
 }

@@ -75,6 +75,17 @@ void ExButtonLook::Paint(QPainter& painter, const QAbstractButton& button, bool 
                                           QPalette::ButtonText));
     painter.drawText(TextRect(client), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic,
                      button.text());
+    if (button.hasFocus()) {
+        // Without a mark nobody working from the keyboard can tell which box Space would toggle.
+        if (auto focus = pool.Find(focusSkin)) {
+            focus->Draw(painter, client, 0);
+        } else {
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setBrush(Qt::NoBrush);
+            painter.setPen(QPen(button.palette().color(QPalette::Highlight), 2));
+            painter.drawRoundedRect(QRectF(client).adjusted(1, 1, -1, -1), 4, 4);
+        }
+    }
 }
 
 }  // namespace kb::widgets

@@ -367,6 +367,40 @@ class TestMacroDialog : public QObject {
         QCOMPARE(d->StepAdapter().rowCount(), 2);
     }
 
+    // Keyboard alone: the arrows move in the step list, F2 edits a delay, "-20" typed over it is -20,
+    // and Tab leaves the list (from a cell too) for the controls after it.
+    void stepListByKeyboard() {
+        DialogWorld w;
+        w.AddGroup(u"Group 0", {{kA, 0, 10, u"A"}, {kA, 1, 30, u"A"}});
+        auto d = w.Open();
+        QVERIFY(d);
+        QWidget* window = d->window();
+        QApplication::setActiveWindow(window);
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        auto* table = Find<QTableView>(*d, "key_info");
+        table->setFocus();
+        table->setCurrentIndex(table->model()->index(0, 0));
+        for (Qt::Key key : {Qt::Key_Down, Qt::Key_Right, Qt::Key_Right, Qt::Key_Right}) {
+            QTest::keyClick(table, key);
+        }
+        QCOMPARE(table->currentIndex(), table->model()->index(1, 3));
+        QTest::keyClick(table, Qt::Key_F2);
+        auto* cell = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY(cell != nullptr && cell->objectName() == QStringLiteral("key_delay"));
+        QTest::keyClick(cell, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(cell, "-20");
+        QCOMPARE(w.library.groups[0].steps[1].delay, -20);
+
+        QTest::keyClick(cell, Qt::Key_Tab);
+        QWidget* after = QApplication::focusWidget();
+        QVERIFY(after != nullptr && after != table && !table->isAncestorOf(after));
+        QCOMPARE(w.library.groups[0].steps[1].delay, -20);
+        QTest::keyClick(after, Qt::Key_Backtab);
+        QCOMPARE(QApplication::focusWidget(), table);
+        QTest::keyClick(table, Qt::Key_Tab);  // not editing: the same
+        QCOMPARE(QApplication::focusWidget(), after);
+    }
+
     void stepListMovesDeletesAndEdits() {
         DialogWorld w;
         w.AddGroup(u"Group 0", {{kA, 0, 10, u"A"}, {kB, 2, 20, u"B"}, {kS, 1, 30, u"S"}});

@@ -1,5 +1,8 @@
 #include "kb/assignment/KeyAndDelayAdapter.h"
 
+#include <QCoreApplication>
+#include <QKeyEvent>
+
 #include "RowRefresh.h"
 #include "kb/macros/MacroRecorder.h"
 #include "kb/ui/Translator.h"
@@ -211,6 +214,26 @@ void StepDelayDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
     if (const std::optional<QString> putBack = steps->EditDelay(index.row(), edit->text())) {
         edit->setText(*putBack);
     }
+}
+
+bool StepDelayDelegate::eventFilter(QObject* watched, QEvent* event) {
+    auto* editor = qobject_cast<QWidget*>(watched);
+    if (event->type() == QEvent::KeyPress && editor != nullptr) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+            // The editor lives in the view's viewport; the view passes the Tab on to the next control.
+            QWidget* view =
+                editor->parentWidget() != nullptr ? editor->parentWidget()->parentWidget() : nullptr;
+            emit commitData(editor);
+            emit closeEditor(editor, QAbstractItemDelegate::NoHint);
+            if (view != nullptr) {
+                QKeyEvent tab(QEvent::KeyPress, key->key(), key->modifiers());
+                QCoreApplication::sendEvent(view, &tab);
+            }
+            return true;
+        }
+    }
+    return QStyledItemDelegate::eventFilter(watched, event);
 }
 
 }  // namespace kb::assignment

@@ -44,6 +44,10 @@ struct MainDlgOptions {
     bool watchDevices = true;                  // false: device events are delivered by hand
     SingleInstance* instance = nullptr;        // marked as this instance's window while it lives
     std::function<void()> onEnd;               // once, when the window is destroyed
+    ISendTimer* sendTimer = nullptr;           // wakes the paced lighting reports; a Qt timer when null
+    // Started hidden (-hid, at login): a missing keyboard is waited for in the tray without a warning,
+    // and the start-up goes on when it arrives.
+    bool waitForKeyboard = false;
 };
 
 class CMainDlg : public QObject {
@@ -64,6 +68,8 @@ class CMainDlg : public QObject {
     // told through onEnd. The object itself lives on until its destruction.
     void DestroyWindow();
     bool IsDestroyed() const { return destroyed_; }
+    // Started hidden without the keyboard, and it has not arrived yet.
+    bool IsWaitingForKeyboard() const { return waitingForKeyboard_; }
     QWidget* Window() const { return window_; }
 
     // A keyboard arrived or left: the configured one is opened again (every page refreshed) or closed
@@ -90,6 +96,10 @@ class CMainDlg : public QObject {
     void OnDestroy();
     void StartDeviceWatch();
     void PostStartupReports();
+    // The start-up's part that needs the keyboard: version, marks, page refresh, task thread, reports.
+    void StartWithKeyboard();
+    // The tray's tip says the program waits for the keyboard, or the layout's tip again.
+    void ShowWaitingTip();
     void RestoreCodeTexts();
     void ShowFactorySettings(const std::vector<int32_t>& assignedKeys);
 
@@ -101,6 +111,7 @@ class CMainDlg : public QObject {
     HidDevice hid_;
     std::unique_ptr<HidDeviceTransport> transport_;
     std::unique_ptr<LightingSender> sender_;  // also keeps the firmware version and the last lighting send
+    std::unique_ptr<ISendTimer> ownSendTimer_;
     std::unique_ptr<KbFiltrDevice::FilterChannel> filter_;
     std::unique_ptr<TaskThread> tasks_;
 
@@ -118,6 +129,8 @@ class CMainDlg : public QObject {
     std::unique_ptr<DeviceWatcher> watcher_;
     std::unique_ptr<QObject> watchNotifier_;
     bool destroyed_ = false;
+    bool waitingForKeyboard_ = false;
+    QString layoutTip_;
 };
 
 }  // namespace kb::app

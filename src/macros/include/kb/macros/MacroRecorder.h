@@ -19,11 +19,11 @@ inline constexpr int32_t kDelayNone = 2;
 
 class MacroRecorder {
   public:
-    static constexpr int32_t kNoEvent = -1;
+    static constexpr int64_t kNoEvent = -1;
 
     // The dialog opened: no event recorded yet.
-    void Reset() { lastEventTime_ = kNoEvent; }
-    int32_t LastEventTime() const { return lastEventTime_; }
+    void Reset() { lastEventTime_.reset(); }
+    int64_t LastEventTime() const { return lastEventTime_.value_or(kNoEvent); }
 
     // One press or release, read at `nowMs` (milliseconds of the dialog's clock), for `group` (the group
     // the step list shows, or null). A press appends a key-down step; a release appends a key-up step
@@ -36,7 +36,9 @@ class MacroRecorder {
   private:
     int32_t Gap(const MacroLibrary& library, int64_t nowMs) const;
 
-    int32_t lastEventTime_ = kNoEvent;
+    // 64-bit: a program that has run for weeks is past 2^31 ms, and a clamped stamp would add the whole
+    // time since to every recorded gap.
+    std::optional<int64_t> lastEventTime_;
 };
 
 // What a typed delay cell means: the number it starts with ("%d": blanks, a sign, digits; "12ms" is 12),

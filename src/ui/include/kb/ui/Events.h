@@ -75,6 +75,11 @@ class EventBridge : public QObject {
     bool Raise(const QString& eventName, QWidget* sender, int value = 0);
     bool Deliver(const WidgetEvent& event);
 
+  protected:
+    // Enter on a focused push or tool button clicks it, as Space does (windows here are no dialogs, so
+    // Qt's own default-button handling does not apply).
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private slots:
     void OnKeyEnter();
 

@@ -1,5 +1,7 @@
 // The keyboard picture: images drawn over the keys of a coordinate file, keys that report presses and
 // releases to a listener, per-key hover and marked overlays, and the key's label or name as tooltip.
+// Without a mouse it is one tab stop: the arrow keys move a visible focus from key to key by position,
+// Enter or Space clicks the focused key.
 #pragma once
 
 #include <QPixmap>
@@ -70,6 +72,13 @@ class CoordButtonImage : public QWidget {
     void SetLabel(int32_t code, const QString& text);
     bool GetButton(int32_t code, KeyButton& out) const;
 
+    // The key with the keyboard focus (an index into Keys()), -1 for none. Moving it tells the
+    // accessibility tree, so a screen reader announces the key.
+    int FocusedKey() const { return focused_; }
+    void SetFocusedKey(int index);
+    // A click on the key at `index` (press, then release at its centre), as a left click on it would be.
+    void ClickKey(std::size_t index);
+
     // Mouse handling, in widget coordinates (the Qt events forward here).
     void MouseMovedTo(QPoint point);
     void MouseLeft();
@@ -82,9 +91,17 @@ class CoordButtonImage : public QWidget {
     void leaveEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
   private:
     KeyButton* FirstAt(QPoint point);
+    void PressKey(std::size_t index, QPoint point, uint32_t keyFlags);
+    void ReleaseKey(std::size_t index, QPoint point, uint32_t keyFlags);
+    // The nearest key from the focused one in the direction of an arrow key; -1 when there is none.
+    int Neighbour(int key, int arrow) const;
+    int FirstKeyInReadingOrder() const;
     template <class F>
     void ForCode(int32_t code, F&& change);
 
@@ -94,4 +111,5 @@ class CoordButtonImage : public QWidget {
     uint32_t defaultColor_ = 0xFFFFFF;
     std::vector<KeyButton> keys_;
     ICoordButtonClickListener* listener_ = nullptr;
+    int focused_ = -1;
 };

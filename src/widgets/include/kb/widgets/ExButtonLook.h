@@ -12,7 +12,7 @@ namespace kb::widgets {
 
 struct ExButtonLook {
     QString skin;
-    QString focusSkin;  // kept for layouts; no focus is drawn
+    QString focusSkin;  // drawn over the box while it has the focus; an outline when not given
     QString iconSkin;
     QPoint iconPos;
     int textX = 0;

@@ -79,6 +79,11 @@ class StepDelayDelegate : public QStyledItemDelegate {
                           const QModelIndex& index) const override;
     void setEditorData(QWidget* editor, const QModelIndex& index) const override;
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
+
+  protected:
+    // Tab in a delay cell ends the edit and moves on to the next control, as Tab does everywhere;
+    // going from cell to cell is for the arrows.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 }  // namespace kb::assignment
