@@ -39,6 +39,15 @@ std::vector<std::string> Positionals(const std::vector<std::string>& args) {
     return out;
 }
 
+void RequirePositionals(const CliContext& ctx, std::size_t count, const char* names) {
+    if (ctx.positionals.size() < count) {
+        throw UsageError(std::string("missing ") + names);
+    }
+    if (ctx.positionals.size() > count) {
+        throw UsageError("unexpected argument " + ctx.positionals[count]);
+    }
+}
+
 void PrintJson(const Json& value) {
     std::cout << value.dump(2) << '\n';
 }

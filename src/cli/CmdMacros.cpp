@@ -1,25 +1,29 @@
+#include <system_error>
+
 #include "Cli.h"
+#include "kb/common/AtomicFile.h"
 #include "kb/common/Utf.h"
 #include "kb/macros/MacroLibrary.h"
 
 namespace kbctl {
 
 int CmdMacros(const CliContext& ctx) {
-    // The command has no options: an argument such as "--dir X" after the command name is refused rather
-    // than skipped, so that it cannot silently show the default folder's file instead.
-    for (const std::string& arg : ctx.args) {
-        if (arg.rfind("--", 0) == 0) {
-            throw CliError("unknown option " + arg + " (usage: kbctl [--dir DIR] macros [FILE])");
-        }
-    }
-    if (ctx.args.size() > 1) {
-        throw CliError("takes at most one argument, the macro file");
-    }
+    const bool named = !ctx.positionals.empty();
     const std::filesystem::path path =
-        ctx.args.empty() ? ctx.dir / "macro.xml" : std::filesystem::path(ctx.args[0]);
+        named ? std::filesystem::path(ctx.positionals[0]) : ctx.dir / "macro.xml";
     kb::MacroLibrary library;
-    if (!library.Load(path)) {
-        throw CliError("cannot read " + path.string() + ": the file is missing or not well-formed XML");
+    std::error_code ec;
+    const bool exists = std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+    // A fresh set-up has no macro.xml yet: the library then holds what the application starts with.
+    if (exists || named) {
+        // The reader's own reason (no permission, not a regular file) comes before "not well-formed".
+        const kb::FileReadResult read = kb::ReadWholeFile(path);
+        if (!read.ok) {
+            throw CliError(read.error);
+        }
+        if (!library.Load(path)) {
+            throw CliError("cannot read " + path.string() + ": not well-formed XML");
+        }
     }
     Json groups = Json::array();
     for (const kb::MacroGroup& group : library.groups) {
