@@ -36,7 +36,6 @@ int CmdConfig(const CliContext& ctx) {
     for (const kb::MediaKeyItem& item : config.MediaKeys()) {
         media.push_back({{"name", kb::Utf16ToUtf8(item.name)},
                          {"code", item.code},
-                         {"keyName", kb::Utf16ToUtf8(kb::KeyNameForCode(item.code))},
                          {"path", kb::Utf16ToUtf8(item.path)},
                          {"argm", kb::Utf16ToUtf8(item.argm)}});
     }

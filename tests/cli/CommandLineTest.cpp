@@ -27,7 +27,7 @@ std::string ProgramPath(const std::string& name) {
 }
 
 // A program that ignored --help would start its real work: the timeout ends such a run.
-kbtest::KbctlResult Run(const std::string& program, const std::vector<std::string>& args) {
+kbtest::KbctlResult RunNamed(const std::string& program, const std::vector<std::string>& args) {
     std::vector<std::string> all{"20", ProgramPath(program)};
     all.insert(all.end(), args.begin(), args.end());
     return kbtest::RunProgram("timeout", all);
@@ -106,7 +106,7 @@ TEST(CommandLineTest, HelpVersionUsageErrorsAndExitStatus) {
             continue;
         }
         SCOPED_TRACE(Describe(row));
-        const kbtest::KbctlResult r = Run(row.program, row.args);
+        const kbtest::KbctlResult r = RunNamed(row.program, row.args);
         EXPECT_EQ(r.exitCode, row.status) << r.out << r.err;
         if (row.status == 0) {
             EXPECT_THAT(r.out, StartsWith(row.message));
@@ -122,7 +122,7 @@ TEST(CommandLineTest, HelpVersionUsageErrorsAndExitStatus) {
         }
     }
     for (const std::string& program : programs) {
-        const kbtest::KbctlResult r = Run(program, {"--version"});
+        const kbtest::KbctlResult r = RunNamed(program, {"--version"});
         EXPECT_EQ(r.exitCode, 0) << program;
         EXPECT_EQ(r.out, program + " " + kVersion + "\n");
         EXPECT_EQ(r.err, "") << program;
@@ -134,12 +134,12 @@ TEST(CommandLineTest, EveryKbctlCommandHasHelp) {
     for (const kbctl::CommandSpec& command : kbctl::Commands()) {
         const std::string name(command.name);
         SCOPED_TRACE(name);
-        const kbtest::KbctlResult help = Run("kbctl", {"--dir", "/nonexistent", name, "--help"});
+        const kbtest::KbctlResult help = RunNamed("kbctl", {"--dir", "/nonexistent", name, "--help"});
         EXPECT_EQ(help.exitCode, 0) << help.err;
         EXPECT_THAT(help.out, StartsWith("usage: kbctl " + name));
         EXPECT_EQ(help.err, "");
-        EXPECT_EQ(Run("kbctl", {name, "-h"}).out, help.out);
-        EXPECT_EQ(Run("kbctl", {"help", name}).out, help.out);
+        EXPECT_EQ(RunNamed("kbctl", {name, "-h"}).out, help.out);
+        EXPECT_EQ(RunNamed("kbctl", {"help", name}).out, help.out);
     }
 }
 
@@ -193,7 +193,7 @@ TEST(CommandLineTest, EveryOptionInTheHelpIsInTheManualPage) {
         const std::string man = ManPage(page.man);
         ASSERT_FALSE(man.empty()) << page.man;
         for (const auto& args : page.helps) {
-            const kbtest::KbctlResult r = Run(page.program, args);
+            const kbtest::KbctlResult r = RunNamed(page.program, args);
             ASSERT_EQ(r.exitCode, 0) << page.program << " " << args[0];
             for (const std::string& option : OptionsIn(r.out)) {
                 EXPECT_THAT(man, HasSubstr(option))

@@ -21,7 +21,6 @@ const char* const kBashCompletion = "/usr/share/bash-completion/bash_completion"
 // The candidates bash offers for `line` (the cursor at its end), sorted, one per element.
 std::vector<std::string> Complete(const std::string& line, const fs::path& cwd) {
     const std::string script = std::string(R"(
-set -e
 source )") + kBashCompletion + R"(
 source ")" KB_SOURCE_DIR R"(/packaging/kbctl.bash-completion"
 cd "$2"
