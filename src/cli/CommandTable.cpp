@@ -11,6 +11,8 @@ namespace {
 
 constexpr std::string_view kReportKinds = "effect effect-raw side version reset";
 
+// A new command is one entry here (its options included) and its function declared in Cli.h; the
+// parser, `--help`, `kbctl help` and the bash completion then know it. kbctl(1) needs its own entry.
 const std::vector<CommandSpec> kCommands = {
     {.name = "paths",
      .run = nullptr,
