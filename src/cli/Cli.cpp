@@ -1,7 +1,9 @@
 #include "Cli.h"
 
+#include <filesystem>
 #include <iostream>
 #include <optional>
+#include <system_error>
 
 #include "kb/common/NumberText.h"
 
@@ -45,6 +47,13 @@ void RequirePositionals(const CliContext& ctx, std::size_t count, const char* na
     }
     if (ctx.positionals.size() > count) {
         throw UsageError("unexpected argument " + ctx.positionals[count]);
+    }
+}
+
+void RequireFolder(const CliContext& ctx) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(ctx.dir, ec)) {
+        throw CliError("no such folder: " + ctx.dir.string());
     }
 }
 

@@ -70,6 +70,10 @@ std::vector<std::string> Positionals(const std::vector<std::string>& args);
 // ("N", "CODE") for the message about a missing one.
 void RequirePositionals(const CliContext& ctx, std::size_t count, const char* names);
 
+// Throws CliError when the settings folder does not exist: a mistyped --dir must not pass as a fresh
+// set-up with nothing in it.
+void RequireFolder(const CliContext& ctx);
+
 // Prints the JSON on stdout. A failed write (a full disk, a closed pipe) is reported when the program
 // ends, as for every other output.
 void PrintJson(const Json& value);

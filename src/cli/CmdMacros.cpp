@@ -11,6 +11,9 @@ int CmdMacros(const CliContext& ctx) {
     const bool named = !ctx.positionals.empty();
     const std::filesystem::path path =
         named ? std::filesystem::path(ctx.positionals[0]) : ctx.dir / "macro.xml";
+    if (!named) {
+        RequireFolder(ctx);
+    }
     kb::MacroLibrary library;
     std::error_code ec;
     const bool exists = std::filesystem::exists(std::filesystem::symlink_status(path, ec));

@@ -12,6 +12,9 @@ int CmdRecords(const CliContext& ctx) {
     const bool named = !ctx.positionals.empty();
     const std::filesystem::path file =
         named ? std::filesystem::path(ctx.positionals[0]) : ctx.dir / "record.bin";
+    if (!named) {
+        RequireFolder(ctx);
+    }
     std::error_code ec;
     if (!named && !std::filesystem::exists(std::filesystem::symlink_status(file, ec))) {
         // A fresh set-up: nothing assigned yet.

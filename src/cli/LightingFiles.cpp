@@ -43,10 +43,7 @@ void LoadOne(const CliContext& ctx, kb::EffectSettingsFile& file, const std::fil
 }  // namespace
 
 void LoadLightingFiles(const CliContext& ctx, kb::SideLightConfig& sides, kb::LedEffectConfig& effects) {
-    std::error_code ec;
-    if (!std::filesystem::is_directory(ctx.dir, ec)) {
-        throw CliError("no such folder: " + ctx.dir.string());
-    }
+    RequireFolder(ctx);
     LoadOne(ctx, sides, ctx.dir / "sidemodel.xml");
     LoadOne(ctx, effects, ctx.dir / "ledeffect.xml");
 }

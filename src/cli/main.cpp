@@ -26,8 +26,8 @@ int UsageFailure(const std::string& who, const std::string& message) {
 // Whatever the command printed must have reached standard output: a full disk or a closed pipe is a
 // failure, not a success with lost output.
 int FinishOutput(const std::string& who, int status) {
-    std::cout.flush();
     errno = 0;
+    std::cout.flush();
     const bool flushed = std::fflush(stdout) == 0;
     if (!flushed || std::ferror(stdout) != 0 || !std::cout) {
         const int error = errno;

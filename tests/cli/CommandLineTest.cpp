@@ -153,7 +153,7 @@ TEST(CommandLineTest, OutputThatCannotBeWrittenExitsOne) {
         args.insert(args.end(), command.begin(), command.end());
         const kbtest::KbctlResult r = kbtest::RunProgram("sh", args);
         EXPECT_EQ(r.exitCode, 1);
-        EXPECT_THAT(r.err, HasSubstr("cannot write the output"));
+        EXPECT_THAT(r.err, HasSubstr("cannot write the output: No space left on device"));
     }
 }
 

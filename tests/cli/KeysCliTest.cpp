@@ -94,6 +94,13 @@ TEST_F(KeysCliTest, RecordsListsAValidFile) {
     ASSERT_EQ(fresh.exitCode, 0) << fresh.err;
     EXPECT_EQ(fresh.out, "[]\n");
     EXPECT_EQ(fresh.err, "");
+    // ... but a folder that is not there is a mistake, not a fresh set-up.
+    for (const char* command : {"records", "macros"}) {
+        const kbtest::KbctlResult typo = kbtest::RunKbctl({"--dir", (dir_ / "absent").string(), command});
+        EXPECT_EQ(typo.exitCode, 1) << command;
+        EXPECT_EQ(typo.err,
+                  "kbctl " + std::string(command) + ": no such folder: " + (dir_ / "absent").string() + "\n");
+    }
 }
 
 TEST_F(KeysCliTest, RecordsOfAnEmptyTableIsAnEmptyList) {
