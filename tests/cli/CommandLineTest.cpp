@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <regex>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "CommandTable.h"
@@ -158,17 +158,39 @@ TEST(CommandLineTest, OutputThatCannotBeWrittenExitsOne) {
 }
 
 std::string ManPage(const std::string& file) {
-    std::string text = kbtest::ReadFile(fs::path(KB_SOURCE_DIR) / "packaging" / "man" / file);
-    // roff writes a minus as "\-".
-    return std::regex_replace(text, std::regex(R"(\\-)"), "-");
+    const std::string text = kbtest::ReadFile(fs::path(KB_SOURCE_DIR) / "packaging" / "man" / file);
+    // roff writes a minus as "\\-".
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == '-') {
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
 }
 
+bool IsLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// The options a help text names: "-h", "--dir", words that start a line or follow a space or "[(,|".
 std::set<std::string> OptionsIn(const std::string& help) {
     std::set<std::string> out;
-    const std::regex option(R"((^|[\s\[(,|])(--?[a-zA-Z][a-zA-Z0-9-]*))");
-    for (auto it = std::sregex_iterator(help.begin(), help.end(), option); it != std::sregex_iterator();
-         ++it) {
-        out.insert((*it)[2]);
+    for (std::size_t i = 0; i < help.size(); ++i) {
+        const bool starts =
+            i == 0 || std::string_view(" \t\n[(,|").find(help[i - 1]) != std::string_view::npos;
+        const std::size_t name = help.compare(i, 2, "--") == 0 ? i + 2 : i + 1;
+        if (!starts || help[i] != '-' || name >= help.size() || !IsLetter(help[name])) {
+            continue;
+        }
+        std::size_t end = name;
+        while (end < help.size() &&
+               (IsLetter(help[end]) || help[end] == '-' || (help[end] >= '0' && help[end] <= '9'))) {
+            ++end;
+        }
+        out.insert(help.substr(i, end - i));
+        i = end;
     }
     return out;
 }
