@@ -117,7 +117,7 @@ TEST_F(DeviceCliTest, EffectAndSideAreStoredSavedAndSent) {
         std::vector<std::string> args = bad;
         args.emplace_back("-v");
         const kbtest::KbctlResult r = Run(args);
-        EXPECT_EQ(r.exitCode, bad[2] == "--bright" ? 2 : 1) << bad[0] << " " << bad[1];
+        EXPECT_EQ(r.exitCode, bad.size() > 2 && bad[2] == "--bright" ? 2 : 1) << bad[0] << " " << bad[1];
         EXPECT_FALSE(Contains(r.err, "SetFeature")) << r.err;
     }
     EXPECT_EQ(RunJson({"lighting"}), stored);
