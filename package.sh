@@ -3,6 +3,6 @@
 # Install it with: sudo apt install ./build/package/kbstudio_*_amd64.deb
 set -euo pipefail
 cd "$(dirname "$0")"
-scripts/build.sh
+scripts/build.sh --programs
 cpack --config build/CPackConfig.cmake -B build/package
 ls build/package/kbstudio_*_amd64.deb

@@ -1,36 +1,53 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the build and the tests need, only those that are missing.
+# Installs the Debian 12 packages that are missing, only those.
+#   scripts/deps.sh            what building and running the programs need (./run.sh, ./package.sh)
+#   scripts/deps.sh --test     that, plus the test suites, benchmarks, fuzzing and package checks (./test.sh)
+#   scripts/deps.sh --windows  the Windows cross-build and its tests under Wine
 set -euo pipefail
 
 packages=(
     # toolchain and core libraries
-    cmake ninja-build g++ pkg-config clang-format
-    libpugixml-dev nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
+    cmake ninja-build g++ pkg-config
+    libpugixml-dev nlohmann-json3-dev
     # the Qt application
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
-    fonts-dejavu-core fonts-wqy-microhei xvfb xauth
+    fonts-dejavu-core fonts-wqy-microhei
     # Qt's own texts (context menus, standard buttons) in the languages the program offers
     qt6-translations-l10n
+    # the device layer and the filter daemon
+    libudev-dev libevdev-dev
+    # the Debian package (./package.sh): CPack works out its dependencies with these
+    dpkg-dev file
+)
+test_packages=(
+    clang-format
+    libgtest-dev libgmock-dev libbenchmark-dev
+    # the window's suites and screenshots run under Xvfb
+    xvfb xauth
     # screenshots of the running program and the start-up bench (X window capture and conversion)
     x11-apps x11-utils netpbm libxcb1-dev
-    # the device layer and the filter daemon
-    libudev-dev libevdev-dev umockdev libumockdev-dev
+    # the device layer's and the daemon's suites fake devices with umockdev
+    umockdev libumockdev-dev
     # the fuzz targets (libFuzzer and the sanitizer runtimes come with clang's runtime package)
     clang-14 libclang-rt-14-dev
-    # the Debian package and its checks
-    dpkg-dev file desktop-file-utils appstream man-db lintian
-    # the completion tests load it
-    bash-completion
+    # the package checks, and the completion test (a bash with bash-completion loaded)
+    desktop-file-utils appstream man-db lintian bash-completion
 )
 
-# The Windows cross-build and its tests under Wine.
-# Qt's recommended packages (plugins, tools) are part of what the build and tests are run with here.
 install_opts=()
-if [ "${1:-}" = "--windows" ]; then
-    packages=(g++-mingw-w64-x86-64-posix wine wine64 ca-certificates)
-    # Wine's recommendations pull in a 32-bit world the 64-bit tests never use.
-    install_opts=(--no-install-recommends)
-fi
+case "${1:-}" in
+    "") ;;
+    --test) packages+=("${test_packages[@]}") ;;
+    --windows)
+        packages=(g++-mingw-w64-x86-64-posix wine wine64 ca-certificates)
+        # Wine's recommendations pull in a 32-bit world the 64-bit tests never use.
+        install_opts=(--no-install-recommends)
+        ;;
+    *)
+        echo "usage: scripts/deps.sh [--test | --windows]" >&2
+        exit 2
+        ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

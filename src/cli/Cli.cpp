@@ -1,7 +1,9 @@
 #include "Cli.h"
 
+#include <filesystem>
 #include <iostream>
 #include <optional>
+#include <system_error>
 
 #include "kb/common/NumberText.h"
 
@@ -37,6 +39,22 @@ std::vector<std::string> Positionals(const std::vector<std::string>& args) {
         out.push_back(args[i]);
     }
     return out;
+}
+
+void RequirePositionals(const CliContext& ctx, std::size_t count, const char* names) {
+    if (ctx.positionals.size() < count) {
+        throw UsageError(std::string("missing ") + names);
+    }
+    if (ctx.positionals.size() > count) {
+        throw UsageError("unexpected argument " + ctx.positionals[count]);
+    }
+}
+
+void RequireFolder(const CliContext& ctx) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(ctx.dir, ec)) {
+        throw CliError("no such folder: " + ctx.dir.string());
+    }
 }
 
 void PrintJson(const Json& value) {

@@ -1,12 +1,14 @@
-// Shared plumbing of the kbctl commands: the context each command gets and the error it raises.
+// Shared plumbing of the kbctl commands: the context each command gets and the errors it raises.
 #pragma once
 
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kbctl {
@@ -15,11 +17,21 @@ namespace kbctl {
 using Json = nlohmann::ordered_json;
 
 struct CliContext {
+    std::string command;            // the command's name, for the lines it prints on stderr
     std::filesystem::path dir;      // the folder of the written files the command reads and writes
     std::filesystem::path config;   // the "config.xml" to read; empty: the one in `dir`
-    std::vector<std::string> args;  // the command's own arguments, after its name
+    std::vector<std::string> args;  // the command's own arguments, after its name, as typed
+    // What the parser made of `args` against the command's option table: the arguments that are not
+    // options, in order, and the options given, by their documented name ("" for a flag).
+    std::vector<std::string> positionals;
+    std::map<std::string, std::string, std::less<>> options;
 
     std::filesystem::path ConfigFile() const { return config.empty() ? dir / "config.xml" : config; }
+    // The value of a given option, or nullptr when it was not given.
+    const std::string* Option(std::string_view name) const {
+        const auto it = options.find(name);
+        return it == options.end() ? nullptr : &it->second;
+    }
 };
 
 // What `kbctl paths` prints: how the folders were chosen and where they are.
@@ -37,16 +49,33 @@ class CliError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// Thrown when the command was called wrongly (a missing or extra argument, an unknown option): printed
+// on stderr with a pointer to the command's --help, exit status 2.
+class UsageError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
 // Parses a command-line integer: decimal, or hexadecimal with 0x. Throws CliError naming `what`.
 int64_t ParseIntArg(const std::string& text, const std::string& what);
 
-// The value that follows `--name` in args, or nullptr when the option is absent. Throws when the option
-// is given without a value.
+// The value that follows `--name` in raw args, or nullptr when the option is absent. Throws when the
+// option is given without a value. (Commands normally read CliContext::Option instead.)
 const std::string* FindOption(const std::vector<std::string>& args, const std::string& name);
 
-// The arguments that are neither options nor option values.
+// The raw arguments that are neither options nor option values.
 std::vector<std::string> Positionals(const std::vector<std::string>& args);
 
+// Throws UsageError unless exactly `count` positionals were given; `names` says what they are
+// ("N", "CODE") for the message about a missing one.
+void RequirePositionals(const CliContext& ctx, std::size_t count, const char* names);
+
+// Throws CliError when the settings folder does not exist: a mistyped --dir must not pass as a fresh
+// set-up with nothing in it.
+void RequireFolder(const CliContext& ctx);
+
+// Prints the JSON on stdout. A failed write (a full disk, a closed pipe) is reported when the program
+// ends, as for every other output.
 void PrintJson(const Json& value);
 
 // Commands; each returns the exit status.

@@ -3,13 +3,25 @@
 #include "Cli.h"
 #include "kb/common/AppConfig.h"
 #include "kb/common/Utf.h"
+#include "kb/keys/KeyTable.h"
 
 namespace kbctl {
 
-int CmdConfig(const CliContext& ctx) {
-    if (!ctx.args.empty()) {
-        throw CliError("takes no arguments (the folder is chosen with kbctl --dir DIR config)");
+namespace {
+
+// As config.xml and the device messages write them: four hex digits; "any" (0 or less) is null.
+Json HexId(int32_t value) {
+    if (value <= 0) {
+        return nullptr;
     }
+    char text[16];
+    std::snprintf(text, sizeof text, "%04x", static_cast<unsigned>(value));
+    return text;
+}
+
+}  // namespace
+
+int CmdConfig(const CliContext& ctx) {
     const std::filesystem::path path = ctx.ConfigFile();
     kb::AppConfig config;
     if (!config.Load(path)) {
@@ -18,7 +30,7 @@ int CmdConfig(const CliContext& ctx) {
                                     ? config.LastLoad().Message()
                                     : "no such file: " + path.string() + "; showing the defaults";
         config = kb::AppConfig{};
-        std::fprintf(stderr, "kbctl: %s\n", why.c_str());
+        std::fprintf(stderr, "kbctl config: %s\n", why.c_str());
     }
     Json media = Json::array();
     for (const kb::MediaKeyItem& item : config.MediaKeys()) {
@@ -31,12 +43,14 @@ int CmdConfig(const CliContext& ctx) {
     for (const kb::FunctionKeyItem& item : config.FunctionKeys()) {
         Json keys = Json::array();
         for (const auto& [code, delay] : item.keys) {
-            keys.push_back({code, delay});
+            keys.push_back({{"code", code},
+                            {"name", kb::Utf16ToUtf8(kb::KeyNameForCode(static_cast<uint32_t>(code)))},
+                            {"delay", delay}});
         }
         functions.push_back({{"name", kb::Utf16ToUtf8(item.name)}, {"keys", std::move(keys)}});
     }
-    PrintJson({{"vid", config.Vid()},
-               {"pid", config.Pid()},
+    PrintJson({{"vid", HexId(config.Vid())},
+               {"pid", HexId(config.Pid())},
                {"interface", config.Interface()},
                {"subdevice", config.Subdevice()},
                {"language", config.Language()},

@@ -1,4 +1,6 @@
 // kbctl devices / kbctl version: the keyboard's matching HID interfaces, and its firmware version.
+#include <cstdio>
+
 #include "Cli.h"
 #include "DeviceCli.h"
 #include "kb/common/Utf.h"
@@ -8,17 +10,25 @@
 #include "kb/lighting/SideLightConfig.h"
 
 namespace kbctl {
+namespace {
+
+// As config.xml and the device messages write them.
+std::string Hex4(uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04x", static_cast<unsigned>(value));
+    return text;
+}
+
+}  // namespace
+
 int CmdDevices(const CliContext& ctx) {
-    if (!Positionals(ctx.args).empty()) {
-        throw CliError("takes no arguments");
-    }
     const kb::HidMatch match = LoadKeyboardMatch(ctx);
     const std::vector<kb::HidInterfaceInfo> found = kb::EnumHidInterfaces(match);
     Json list = Json::array();
     for (const kb::HidInterfaceInfo& info : found) {
         list.push_back({{"path", kb::Utf16ToUtf8(info.path)},
-                        {"vid", info.vid},
-                        {"pid", info.pid},
+                        {"vid", Hex4(info.vid)},
+                        {"pid", Hex4(info.pid)},
                         {"interface", info.interfaceNumber},
                         {"collection", info.collection},
                         {"version", info.version},
@@ -30,9 +40,6 @@ int CmdDevices(const CliContext& ctx) {
 }
 
 int CmdVersion(const CliContext& ctx) {
-    if (!Positionals(ctx.args).empty()) {
-        throw CliError("takes no arguments");
-    }
     kb::HidDevice device;
     OpenKeyboard(ctx, device);
     kb::HidDeviceTransport transport(device);

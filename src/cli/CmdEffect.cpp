@@ -1,6 +1,5 @@
 // kbctl effect / kbctl side: store a lighting choice as the lighting page does, save it, and send the
 // paced report to the keyboard.
-#include <algorithm>
 #include <optional>
 
 #include "Cli.h"
@@ -12,22 +11,8 @@
 namespace kbctl {
 namespace {
 
-// Refuses options the command does not know, so that a misspelt one is not silently ignored.
-void CheckOptions(const std::vector<std::string>& args, const std::vector<std::string>& known,
-                  const char* usage) {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i].rfind("--", 0) == 0) {
-            if (std::find(known.begin(), known.end(), args[i]) == known.end()) {
-                throw CliError("unknown option " + args[i] + "\n" + usage);
-            }
-            ++i;
-        }
-    }
-}
-
-std::optional<uint8_t> ByteOption(const std::vector<std::string>& args, const std::string& name, int lo,
-                                  int hi) {
-    const std::string* text = FindOption(args, name);
+std::optional<uint8_t> ByteOption(const CliContext& ctx, const std::string& name, int lo, int hi) {
+    const std::string* text = ctx.Option(name);
     if (text == nullptr) {
         return std::nullopt;
     }
@@ -38,15 +23,12 @@ std::optional<uint8_t> ByteOption(const std::vector<std::string>& args, const st
     return static_cast<uint8_t>(value);
 }
 
-int IndexArg(const std::vector<std::string>& args, const char* what, int count, const char* usage) {
-    const std::vector<std::string> positionals = Positionals(args);
-    if (positionals.size() != 1) {
-        throw CliError(usage);
-    }
-    const int64_t value = ParseIntArg(positionals[0], what);
+int IndexArg(const CliContext& ctx, const char* what, int count) {
+    RequirePositionals(ctx, 1, what);
+    const int64_t value = ParseIntArg(ctx.positionals[0], what);
     if (value < 0 || value >= count) {
         throw CliError(std::string(what) + " must be 0-" + std::to_string(count - 1) + ", not " +
-                       positionals[0]);
+                       ctx.positionals[0]);
     }
     return static_cast<int>(value);
 }
@@ -92,29 +74,19 @@ void SendToKeyboard(const CliContext& ctx, kb::LedEffectConfig& effects, kb::Sid
     }
 }
 
-constexpr const char* kEffectUsage =
-    "usage: kbctl effect N [--brightness B] [--speed S] [--selection X]\n"
-    "N is an effect 0-19. Effect 0 stores B; effect 1 stores B and X (1 left, 2 center, 3 right); effects\n"
-    "2-19 store S and B. B is 0-5, S 0-2.";
-
-constexpr const char* kSideUsage =
-    "usage: kbctl side MODE [--level L]\n"
-    "MODE is a side mode 0-11, L its level 0-7 (the speed for modes 0-2, the brightness for 3-11).";
-
 }  // namespace
 
 int CmdEffect(const CliContext& ctx) {
-    CheckOptions(ctx.args, {"--brightness", "--speed", "--selection"}, kEffectUsage);
-    const int effect = IndexArg(ctx.args, "N", kb::kEffectCount, kEffectUsage);
-    const std::optional<uint8_t> brightness = ByteOption(ctx.args, "--brightness", 0, 5);
-    const std::optional<uint8_t> speed = ByteOption(ctx.args, "--speed", 0, 2);
-    const std::optional<uint8_t> selection = ByteOption(ctx.args, "--selection", 1, 3);
+    const int effect = IndexArg(ctx, "N", kb::kEffectCount);
+    const std::optional<uint8_t> brightness = ByteOption(ctx, "--brightness", 0, 5);
+    const std::optional<uint8_t> speed = ByteOption(ctx, "--speed", 0, 2);
+    const std::optional<uint8_t> selection = ByteOption(ctx, "--selection", 1, 3);
     // The lighting page has no control for these values on that effect's page.
     if (speed && effect < 2) {
-        throw CliError("effect " + std::to_string(effect) + " has no speed\n" + kEffectUsage);
+        throw CliError("effect " + std::to_string(effect) + " has no speed (effects 2-19 have one)");
     }
     if (selection && effect != 1) {
-        throw CliError("only effect 1 has a selection\n" + std::string(kEffectUsage));
+        throw CliError("only effect 1 has a selection");
     }
     kb::SideLightConfig sides;
     kb::LedEffectConfig effects;
@@ -132,16 +104,15 @@ int CmdEffect(const CliContext& ctx) {
     PrintJson({{"effect", effect},
                {"brightness", item.brightness},
                {"speed", item.speed},
-               {"deriction", item.deriction},
+               {"direction", item.deriction},
                {"selection", item.selection},
                {"sent", true}});
     return 0;
 }
 
 int CmdSide(const CliContext& ctx) {
-    CheckOptions(ctx.args, {"--level"}, kSideUsage);
-    const int mode = IndexArg(ctx.args, "MODE", kb::kSideModeCount, kSideUsage);
-    const std::optional<uint8_t> level = ByteOption(ctx.args, "--level", 0, 7);
+    const int mode = IndexArg(ctx, "MODE", kb::kSideModeCount);
+    const std::optional<uint8_t> level = ByteOption(ctx, "--level", 0, 7);
     kb::SideLightConfig sides;
     kb::LedEffectConfig effects;
     LoadLightingFiles(ctx, sides, effects);

@@ -19,12 +19,6 @@ namespace {
 
 using kb::KbFiltrDevice::FilterChannel;
 
-constexpr const char* kUsage =
-    "usage: kbctl filter mode VALUE     set the mode: 1 normal, 0 no remapping, 0xFFFFFFFF capture\n"
-    "       kbctl filter reload         hand record.bin to the filter, which reloads it\n"
-    "       kbctl filter monitor [--count N]\n"
-    "                                   print each key press and release until interrupted (or N events)";
-
 volatile std::sig_atomic_t g_interrupted = 0;
 
 extern "C" void OnInterrupt(int) {
@@ -77,14 +71,9 @@ class QueueProxy final : public kb::KbFiltrDevice::IMonitorProxy {
     std::chrono::steady_clock::time_point start_;
 };
 
-int Monitor(FilterChannel& channel, const std::vector<std::string>& args) {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i].rfind("--", 0) == 0 && args[i] != "--count") {
-            throw CliError("unknown option " + args[i] + "\n" + kUsage);
-        }
-    }
+int Monitor(FilterChannel& channel, const CliContext& ctx) {
     int64_t count = -1;
-    if (const std::string* text = FindOption(args, "--count")) {
+    if (const std::string* text = ctx.Option("--count")) {
         count = ParseIntArg(*text, "--count");
         if (count < 1) {
             throw CliError("--count must be 1 or more");
@@ -122,19 +111,14 @@ int Monitor(FilterChannel& channel, const std::vector<std::string>& args) {
 }  // namespace
 
 int CmdFilter(const CliContext& ctx) {
-    const std::vector<std::string> args = Positionals(ctx.args);
+    const std::vector<std::string>& args = ctx.positionals;
     if (args.empty()) {
-        throw CliError(kUsage);
+        throw UsageError("missing request (mode, reload or monitor)");
     }
     FilterChannel channel;
     const std::string& what = args[0];
     if (what == "monitor" && args.size() == 1) {
-        return Monitor(channel, ctx.args);
-    }
-    for (std::size_t i = 0; i < ctx.args.size(); ++i) {
-        if (ctx.args[i].rfind("--", 0) == 0) {
-            throw CliError("unknown option " + ctx.args[i] + "\n" + kUsage);
-        }
+        return Monitor(channel, ctx);
     }
     bool ok = false;
     kb::KbFiltrDevice::FilterReply reply;
@@ -153,8 +137,12 @@ int CmdFilter(const CliContext& ctx) {
         channel.SetRecordFile(ctx.dir / "record.bin");
         ok = channel.ReloadAssignments(&reply);
         out = {{"request", "reload assignments"}};
+    } else if (what == "mode") {
+        RequirePositionals(ctx, 2, "VALUE");
+    } else if (what == "reload" || what == "monitor") {
+        RequirePositionals(ctx, 1, "");
     } else {
-        throw CliError(kUsage);
+        throw UsageError("unknown request " + what + " (mode, reload or monitor)");
     }
     if (!ok) {
         throw CliError(reply.refused ? "the daemon refused: " + reply.reason : reply.reason);

@@ -5,16 +5,17 @@
 namespace kbctl {
 
 int CmdKey(const CliContext& ctx) {
-    const std::vector<std::string> args = Positionals(ctx.args);
-    if (args.size() != 1) {
-        throw CliError("usage: kbctl key CODE");
-    }
-    const int64_t value = ParseIntArg(args[0], "CODE");
+    RequirePositionals(ctx, 1, "CODE");
+    const std::string& text = ctx.positionals[0];
+    const int64_t value = ParseIntArg(text, "CODE");
     if (value < 0 || value > 0xFFFFFFFF) {
-        throw CliError("CODE must be 0 to 0xFFFFFFFF, not " + args[0]);
+        throw CliError("CODE must be 0 to 0xFFFFFFFF, not " + text);
     }
     const auto code = static_cast<uint32_t>(value);
     const kb::KeyTableEntry& row = kb::FindKeyByCode(code);
+    if (row.name == nullptr || row.name[0] == u'\0') {
+        throw CliError("no key has the code " + text);
+    }
     PrintJson({
         {"code", code},
         {"name", kb::Utf16ToUtf8(row.name)},

@@ -4,11 +4,6 @@
 namespace kbctl {
 
 int CmdLighting(const CliContext& ctx) {
-    // Nothing is skipped as an option: "kbctl lighting --dir X" would otherwise load (and, for missing
-    // files, write) the settings of the default folder instead of X.
-    if (!ctx.args.empty()) {
-        throw CliError("takes no arguments (the folder is chosen with kbctl --dir DIR lighting)");
-    }
     // Loading writes factory values into a folder that lacks the files; a mistyped folder must not pass
     // silently as "factory settings", and neither may factory values that could not be written.
     kb::SideLightConfig side;
@@ -19,7 +14,7 @@ int CmdLighting(const CliContext& ctx) {
     for (const kb::LedEffectItem& item : effect.Items()) {
         items.push_back({{"brightness", item.brightness},
                          {"speed", item.speed},
-                         {"deriction", item.deriction},
+                         {"direction", item.deriction},
                          {"selection", item.selection}});
     }
     Json levels = Json::array();

@@ -1,24 +1,24 @@
+#include <system_error>
+
 #include "Cli.h"
+#include "kb/common/AtomicFile.h"
 #include "kb/common/Utf.h"
 #include "kb/macros/MacroLibrary.h"
 
 namespace kbctl {
 
 int CmdMacros(const CliContext& ctx) {
-    // The command has no options: an argument such as "--dir X" after the command name is refused rather
-    // than skipped, so that it cannot silently show the default folder's file instead.
-    for (const std::string& arg : ctx.args) {
-        if (arg.rfind("--", 0) == 0) {
-            throw CliError("unknown option " + arg + " (usage: kbctl [--dir DIR] macros [FILE])");
-        }
-    }
-    if (ctx.args.size() > 1) {
-        throw CliError("takes at most one argument, the macro file");
-    }
+    const bool named = !ctx.positionals.empty();
     const std::filesystem::path path =
-        ctx.args.empty() ? ctx.dir / "macro.xml" : std::filesystem::path(ctx.args[0]);
+        named ? std::filesystem::path(ctx.positionals[0]) : ctx.dir / "macro.xml";
+    if (!named) {
+        RequireFolder(ctx);
+    }
     kb::MacroLibrary library;
-    if (!library.Load(path)) {
+    std::error_code ec;
+    const bool exists = std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+    // A fresh set-up has no macro.xml yet: the library then holds what the application starts with.
+    if ((exists || named) && !library.Load(path)) {
         const kb::LoadStatus& load = library.LastLoad();
         throw CliError(load.Unreadable() ? load.Message()
                                          : "cannot read " + path.string() + ": no such file");

@@ -3,9 +3,6 @@
 namespace kbctl {
 
 int PrintPaths(const CliContext& ctx, const PathsInfo& info) {
-    if (!ctx.args.empty()) {
-        throw CliError("takes no arguments");
-    }
     const auto text = [](const std::filesystem::path& p) {
         return p.empty() ? Json(nullptr) : Json(p.string());
     };

@@ -42,10 +42,11 @@ TEST(KeysCli, KeyPrintsTheRowTheLookupFinds) {
     ASSERT_EQ(quote.exitCode, 0) << quote.err;
     EXPECT_EQ(json::parse(quote.out)["name"], "\u2018");
 
+    // A code without a row is an error, not an empty name.
     const kbtest::KbctlResult none = kbtest::RunKbctl({"key", "0x36"});
-    ASSERT_EQ(none.exitCode, 0) << none.err;
-    EXPECT_EQ(json::parse(none.out), json::parse(R"({"code": 54, "name": "", "extended": 0,
-                                                    "vk": 0, "scan": 0, "usage": 0})"));
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_EQ(none.out, "");
+    EXPECT_EQ(none.err, "kbctl key: no key has the code 0x36\n");
 
     for (const char* bad : {"Esc", "-1", "0x100000000"}) {
         SCOPED_TRACE(bad);
@@ -76,10 +77,10 @@ TEST_F(KeysCliTest, RecordsListsAValidFile) {
     const kbtest::KbctlResult r = kbtest::RunKbctl({"--dir", dir_.string(), "records"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(json::parse(r.out), json::parse(R"([
-        {"key": 59, "name": "F1", "mode": 3, "parameter": -1, "steps": [
+        {"key": 59, "name": "F1", "mode": 3, "parameter": -1, "targetName": null, "steps": [
             {"code": 82, "state": 0, "delay": 5, "name": "Pad 0"},
             {"code": 82, "state": 1, "delay": 1000, "name": "Pad 0"}]},
-        {"key": 30, "name": "A", "mode": 1, "parameter": 48, "steps": []}
+        {"key": 30, "name": "A", "mode": 1, "parameter": 48, "targetName": "B", "steps": []}
     ])"));
 
     // An explicit file argument wins over the folder.
@@ -87,6 +88,19 @@ TEST_F(KeysCliTest, RecordsListsAValidFile) {
     const kbtest::KbctlResult other = kbtest::RunKbctl({"records", (dir_ / "other.bin").string()});
     ASSERT_EQ(other.exitCode, 0) << other.err;
     EXPECT_EQ(other.out, r.out);
+
+    // A fresh set-up has no record.bin yet: nothing assigned, not an error.
+    const kbtest::KbctlResult fresh = kbtest::RunKbctl({"--dir", dir_.string(), "records"});
+    ASSERT_EQ(fresh.exitCode, 0) << fresh.err;
+    EXPECT_EQ(fresh.out, "[]\n");
+    EXPECT_EQ(fresh.err, "");
+    // ... but a folder that is not there is a mistake, not a fresh set-up.
+    for (const char* command : {"records", "macros"}) {
+        const kbtest::KbctlResult typo = kbtest::RunKbctl({"--dir", (dir_ / "absent").string(), command});
+        EXPECT_EQ(typo.exitCode, 1) << command;
+        EXPECT_EQ(typo.err,
+                  "kbctl " + std::string(command) + ": no such folder: " + (dir_ / "absent").string() + "\n");
+    }
 }
 
 TEST_F(KeysCliTest, RecordsOfAnEmptyTableIsAnEmptyList) {

@@ -59,7 +59,7 @@ TEST_F(PathsCliTest, InstalledCopyUsesTheUsersConfigFolder) {
     kbtest::WriteFile(root_ / "home/.config/kbstudio/config.xml", R"(<usb vid="0x1209" pid="0x1"/>)");
     const kbtest::KbctlResult config = Run({Home()}, {"config"});
     ASSERT_EQ(config.exitCode, 0) << config.err;
-    EXPECT_EQ(json::parse(config.out)["vid"], 0x1209);
+    EXPECT_EQ(json::parse(config.out)["vid"], "1209");
 }
 
 TEST_F(PathsCliTest, XdgConfigHomeAndDirOverride) {

@@ -36,13 +36,16 @@ TEST_F(SettingsCliTest, Config) {
 <funkey><item name="" code="1"/><item name="Stumm" code="65568" path="p"/></funkey>
 <combkey><item name="Copy" code=" 29:0 ,, 46:5 "/>text</combkey>)");
     EXPECT_EQ(Run({"config"}), json::parse(R"({
-        "vid": 4617, "pid": 165, "interface": 0, "subdevice": -1, "language": 1,
+        "vid": "1209", "pid": "00a5", "interface": 0, "subdevice": -1, "language": 1,
         "mediaKeys": [{"name": "Stumm", "code": 65568, "path": "p", "argm": ""}],
-        "functionKeys": [{"name": "Copy", "keys": [[29, 0], [46, 5]]}, {"name": "", "keys": []}]
+        "functionKeys": [{"name": "Copy", "keys": [{"code": 29, "name": "CtrlLeft", "delay": 0},
+                                                   {"code": 46, "name": "C", "delay": 5}]},
+                         {"name": "", "keys": []}]
     })"));
 
     // Absent or unreadable: what the application would use, the defaults, with a one-line warning.
-    const json defaults = json::parse(R"({"vid": 0, "pid": 0, "interface": 0, "subdevice": 0, "language": 0,
+    const json defaults =
+        json::parse(R"({"vid": null, "pid": null, "interface": 0, "subdevice": 0, "language": 0,
                                           "mediaKeys": [], "functionKeys": []})");
     for (const bool present : {false, true}) {
         fs::remove(dir_ / "config.xml");
@@ -57,16 +60,24 @@ TEST_F(SettingsCliTest, Config) {
     }
 }
 
-TEST_F(SettingsCliTest, LightingRewritesUnreadableFilesWithFactoryValues) {
+TEST_F(SettingsCliTest, LightingKeepsUnreadableFilesAsideAndUsesFactoryValues) {
     Write("ledeffect.xml", "<effect sel=\"2\"><item speed=\"7\" brightness=\"9\" deriction=\"1\"/></effect>");
     Write("sidemodel.xml", "broken");
-    const json out = Run({"lighting"});
+    const kbtest::KbctlResult result = kbtest::RunKbctl({"--dir", dir_.string(), "lighting"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    // The damaged file is kept aside, and stderr says so in one line.
+    EXPECT_EQ(kbtest::ReadFile(dir_ / "sidemodel.xml.unreadable"), "broken");
+    EXPECT_EQ(result.err.rfind("kbctl lighting: " + (dir_ / "sidemodel.xml").string(), 0), 0u) << result.err;
+    EXPECT_NE(result.err.find("sidemodel.xml.unreadable"), std::string::npos) << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1);
+    EXPECT_FALSE(fs::exists(dir_ / "ledeffect.xml.unreadable"));
+    const json out = json::parse(result.out);
     EXPECT_EQ(out["effect"]["sel"], 2);
     ASSERT_EQ(out["effect"]["items"].size(), 20u);
     EXPECT_EQ(out["effect"]["items"][0],
-              json::parse(R"({"brightness":5,"speed":1,"deriction":1,"selection":1})"));
+              json::parse(R"({"brightness":5,"speed":1,"direction":1,"selection":1})"));
     EXPECT_EQ(out["effect"]["items"][1],
-              json::parse(R"({"brightness":5,"speed":0,"deriction":0,"selection":0})"));
+              json::parse(R"({"brightness":5,"speed":0,"direction":0,"selection":0})"));
     EXPECT_EQ(out["side"], json::parse(R"({"sel":0,"levels":[4,4,4,7,7,7,7,7,7,7,7,7]})"));
 
     // The broken side-light file now holds the factory values.
@@ -97,13 +108,29 @@ TEST_F(SettingsCliTest, Macros) {
 
     fs::rename(dir_ / "macro.xml", dir_ / "other.xml");
     EXPECT_EQ(Run({"macros", (dir_ / "other.xml").string()})["config"]["delay"], 35);
-    for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"macros"}, std::vector<std::string>{"macros", "a", "b"}}) {
+
+    // A fresh set-up has no macro.xml yet: what the program starts with, not an error.
+    EXPECT_EQ(Run({"macros"}), json::parse(R"({
+        "config": {"type":0,"repeat":1,"mode":0,"delay":10,"media":0,"function":0,"group":0,"skcode":0,"play":0},
+        "groups": []})"));
+
+    // A file that is there but broken, or a named file that is not there, is an error that says which.
+    Write("macro.xml", "<config");
+    const struct {
+        std::vector<std::string> command;
+        std::string message;
+    } bad[] = {
+        {{"macros"},
+         "kbctl macros: " + (dir_ / "macro.xml").string() + " cannot be read: not well-formed XML"},
+        {{"macros", (dir_ / "absent.xml").string()}, "absent.xml"},
+    };
+    for (const auto& c : bad) {
         std::vector<std::string> args{"--dir", dir_.string()};
-        args.insert(args.end(), bad.begin(), bad.end());
+        args.insert(args.end(), c.command.begin(), c.command.end());
         const kbtest::KbctlResult r = kbtest::RunKbctl(args);
         EXPECT_EQ(r.exitCode, 1);
-        EXPECT_FALSE(r.err.empty());
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     }
 }
 
@@ -151,11 +178,12 @@ TEST_F(SettingsCliTest, KeysComeInTheDocumentedOrder) {
               (Names{"vid", "pid", "interface", "subdevice", "language", "mediaKeys", "functionKeys"}));
     EXPECT_EQ(Keys(config["mediaKeys"][0]), (Names{"name", "code", "path", "argm"}));
     EXPECT_EQ(Keys(config["functionKeys"][0]), (Names{"name", "keys"}));
+    EXPECT_EQ(Keys(config["functionKeys"][0]["keys"][0]), (Names{"code", "name", "delay"}));
 
     const nlohmann::ordered_json lighting = run("lighting");
     EXPECT_EQ(Keys(lighting), (Names{"effect", "side"}));
     EXPECT_EQ(Keys(lighting["effect"]), (Names{"sel", "items"}));
-    EXPECT_EQ(Keys(lighting["effect"]["items"][0]), (Names{"brightness", "speed", "deriction", "selection"}));
+    EXPECT_EQ(Keys(lighting["effect"]["items"][0]), (Names{"brightness", "speed", "direction", "selection"}));
     EXPECT_EQ(Keys(lighting["side"]), (Names{"sel", "levels"}));
 
     const nlohmann::ordered_json macros = run("macros");
@@ -166,19 +194,19 @@ TEST_F(SettingsCliTest, KeysComeInTheDocumentedOrder) {
     EXPECT_EQ(Keys(macros["groups"][0]["steps"][0]), (Names{"code", "state", "delay", "name"}));
 }
 
-// Options after the command name are refused, not skipped: "lighting --dir X" must not read (and, for a
-// missing file, write) the default folder's settings instead of X's.
+// Options a command does not take are refused, not skipped: "lighting --dir X" must not read (and, for
+// a missing file, write) the default folder's settings instead of X's.
 TEST_F(SettingsCliTest, OptionsAfterTheCommandAreRefused) {
     Write("macro.xml", "<config/>");
     const Names bad[] = {
-        {"config", "--dir", "x"}, {"config", "x"},         {"lighting", "--dir", "x"}, {"lighting", "x"},
-        {"macros", "--dir", "x"}, {"macros", "--verbose"}, {"macros", "a", "b"},
+        {"config", "--dir", "x"}, {"config", "x"},       {"lighting", "--dir", "x"}, {"lighting", "x"},
+        {"macros", "--dir", "x"}, {"macros", "--bogus"}, {"macros", "a", "b"},
     };
     for (const Names& command : bad) {
         Names args{"--dir", dir_.string()};
         args.insert(args.end(), command.begin(), command.end());
         const kbtest::KbctlResult r = kbtest::RunKbctl(args);
-        EXPECT_EQ(r.exitCode, 1) << command[0] << " " << command[1];
+        EXPECT_EQ(r.exitCode, 2) << command[0] << " " << command[1];
         EXPECT_TRUE(r.out.empty()) << r.out;
         EXPECT_FALSE(r.err.empty());
     }
