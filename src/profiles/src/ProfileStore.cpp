@@ -173,7 +173,7 @@ ProfileResult ProfileStore::Sync() {
     ProfileResult result;
     std::string active;
     std::string switchingTo;
-    if (fs::exists(MarkerFile(), ec)) {
+    if (fs::is_regular_file(MarkerFile(), ec)) {  // anything else (a FIFO would block) says nothing usable
         const FileReadResult marker = ReadWholeFile(MarkerFile(), 4096);
         if (marker.ok) {
             const std::size_t end1 = marker.bytes.find('\n');
