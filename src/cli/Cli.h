@@ -18,6 +18,7 @@ struct CliContext {
     std::filesystem::path dir;      // the folder of the written files the command reads and writes
     std::filesystem::path config;   // the "config.xml" to read; empty: the one in `dir`
     std::vector<std::string> args;  // the command's own arguments, after its name
+    std::filesystem::path package;  // the UI package "uires" (the keyboard picture's key names)
 
     std::filesystem::path ConfigFile() const { return config.empty() ? dir / "config.xml" : config; }
 };
@@ -61,5 +62,10 @@ int CmdVersion(const CliContext& ctx);
 int CmdEffect(const CliContext& ctx);
 int CmdSide(const CliContext& ctx);
 int CmdFilter(const CliContext& ctx);
+int CmdProfile(const CliContext& ctx);
+int CmdAssign(const CliContext& ctx);
+int CmdUnassign(const CliContext& ctx);
+// `kbctl macros export|import`; the macros command hands these over.
+int CmdMacroShare(const CliContext& ctx);
 
 }  // namespace kbctl

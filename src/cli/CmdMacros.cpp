@@ -5,6 +5,9 @@
 namespace kbctl {
 
 int CmdMacros(const CliContext& ctx) {
+    if (!ctx.args.empty() && (ctx.args[0] == "export" || ctx.args[0] == "import")) {
+        return CmdMacroShare(ctx);
+    }
     // The command has no options: an argument such as "--dir X" after the command name is refused rather
     // than skipped, so that it cannot silently show the default folder's file instead.
     for (const std::string& arg : ctx.args) {

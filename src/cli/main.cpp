@@ -30,7 +30,9 @@ constexpr Command kCommands[] = {
     {"lighting", kbctl::CmdLighting, "lighting               lighting and side-light settings",
      Folder::Writes},
     {"records", kbctl::CmdRecords, "records [FILE]         key assignments (record.bin)"},
-    {"macros", kbctl::CmdMacros, "macros [FILE]          macro groups and dialog choices (macro.xml)"},
+    {"macros", kbctl::CmdMacros,
+     "macros [FILE] | export NAME FILE | import FILE [--replace]\n"
+     "                         macro groups and dialog choices (macro.xml); share one macro"},
     {"key", kbctl::CmdKey, "key CODE               one row of the key table", Folder::None},
     {"report", kbctl::CmdReport,
      "report KIND ...        the 8 bytes of a keyboard report: effect, effect-raw, side, version, reset",
@@ -46,6 +48,17 @@ constexpr Command kCommands[] = {
     {"filter", kbctl::CmdFilter,
      "filter mode VALUE | reload | monitor\n"
      "                         requests to the keyboard filter (kbfilterd)"},
+    {"profile", kbctl::CmdProfile,
+     "profile list | use NAME | new NAME | rename OLD NEW | delete NAME |\n"
+     "        export NAME FILE | import FILE [--name NAME] [--replace]\n"
+     "                         named sets of assignments and lighting",
+     Folder::Writes},
+    {"assign", kbctl::CmdAssign,
+     "assign KEY --macro NAME [--times N | --while-held | --toggle] | --key KEY |\n"
+     "       --media NAME | --shortcut NAME\n"
+     "                         assign to a key as the assignment dialog does",
+     Folder::Writes},
+    {"unassign", kbctl::CmdUnassign, "unassign KEY           remove a key's assignment", Folder::Writes},
 };
 
 void PrintUsage(std::ostream& out) {
@@ -118,6 +131,7 @@ int main(int argc, char** argv) {
                     return 1;
                 }
             }
+            ctx.package = paths.package;
             try {
                 return c.run != nullptr ? c.run(ctx) : kbctl::PrintPaths(ctx, paths);
             } catch (const kbctl::CliError& e) {

@@ -105,6 +105,14 @@ TEST(ProfileStore, SwitchKeepsTheActiveSetAndBringsTheOtherOneWhole) {
     ASSERT_TRUE(store.Switch("Games"));
     EXPECT_EQ(SetOf(dir.path()), Expected("games", false));
 
+    // A profile without a record file brings an empty one, so that the filter drops the assignments.
+    kb::ProfileFiles bare;
+    bare.bytes[1] = "<effect>bare</effect>";
+    ASSERT_TRUE(store.Install("Bare", bare, false));
+    ASSERT_TRUE(store.Switch("Bare"));
+    EXPECT_EQ(SetOf(dir.path()), std::string(6, '\0') + "|<effect>bare</effect>|(none)|");
+    ASSERT_TRUE(store.Switch("Games"));
+
     const kb::ProfileResult same = store.Switch("Games");
     EXPECT_TRUE(same);
     EXPECT_FALSE(same.liveChanged);

@@ -5,6 +5,7 @@
 
 #include "kb/common/AtomicFile.h"
 #include "kb/device/NamedLock.h"
+#include "kb/keys/KeyRecordTable.h"
 #include "kb/profiles/ProfileName.h"
 
 namespace fs = std::filesystem;
@@ -133,9 +134,14 @@ ProfileResult ProfileStore::SaveActiveLocked() {
 
 ProfileResult ProfileStore::CopyIn(const std::string& name) {
     std::string error;
-    const std::optional<ProfileFiles> files = ReadFolder(FolderOf(name), error);
+    std::optional<ProfileFiles> files = ReadFolder(FolderOf(name), error);
     if (!files) {
         return Failed(error);
+    }
+    if (!files->bytes[0]) {
+        // A profile without assignments: the filter must drop the previous profile's, which a missing
+        // file might not make it do. An empty record file reads as no records everywhere.
+        files->bytes[0] = EncodeRecordFile({});
     }
     ProfileResult result = WriteFolder(data_, *files);
     result.liveChanged = true;  // also when it failed part way
