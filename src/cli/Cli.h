@@ -38,6 +38,13 @@ class CliError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// Thrown for arguments the command does not take: printed on stderr with a pointer to the command's help,
+// exit status 2.
+class UsageError : public CliError {
+  public:
+    using CliError::CliError;
+};
+
 // Parses a command-line integer: decimal, or hexadecimal with 0x. Throws CliError naming `what`.
 int64_t ParseIntArg(const std::string& text, const std::string& what);
 

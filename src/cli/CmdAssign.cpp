@@ -72,27 +72,26 @@ int CmdAssign(const CliContext& ctx) {
     if (WantsHelp(ctx.args, kAssignUsage)) {
         return 0;
     }
-    CheckOptions(ctx.args, {"--macro", "--times", "--key", "--media", "--shortcut"}, kFlags, kAssignUsage);
+    CheckOptions(ctx.args, {"--macro", "--times", "--key", "--media", "--shortcut"}, kFlags);
     const std::vector<std::string> operands = Operands(ctx.args, kFlags);
     if (operands.size() != 1) {
-        throw CliError(std::string(operands.empty() ? "which key?" : "unexpected argument " + operands[1]) +
-                       "\n" + kAssignUsage);
+        throw UsageError(operands.empty() ? "which key?" : "unexpected argument " + operands[1]);
     }
     const std::string* macro = FindOption(ctx.args, "--macro");
     const std::string* key = FindOption(ctx.args, "--key");
     const std::string* media = FindOption(ctx.args, "--media");
     const std::string* shortcut = FindOption(ctx.args, "--shortcut");
     if ((macro != nullptr) + (key != nullptr) + (media != nullptr) + (shortcut != nullptr) != 1) {
-        throw CliError(std::string("give one of --macro, --key, --media or --shortcut\n") + kAssignUsage);
+        throw UsageError("give one of --macro, --key, --media or --shortcut");
     }
     const std::string* times = FindOption(ctx.args, "--times");
     const bool whileHeld = HasFlag(ctx.args, "--while-held");
     const bool toggle = HasFlag(ctx.args, "--toggle");
     if ((times != nullptr) + whileHeld + toggle > 1) {
-        throw CliError(std::string("give at most one of --times, --while-held or --toggle\n") + kAssignUsage);
+        throw UsageError("give at most one of --times, --while-held or --toggle");
     }
     if (macro == nullptr && (times != nullptr || whileHeld || toggle)) {
-        throw CliError(std::string("--times, --while-held and --toggle go with --macro\n") + kAssignUsage);
+        throw UsageError("--times, --while-held and --toggle go with --macro");
     }
 
     (void)OpenStore(ctx);  // finishes a switch a killed process left before the records are read
@@ -181,10 +180,9 @@ int CmdUnassign(const CliContext& ctx) {
     if (WantsHelp(ctx.args, kUnassignUsage)) {
         return 0;
     }
-    CheckOptions(ctx.args, {}, {}, kUnassignUsage);
+    CheckOptions(ctx.args, {}, {});
     if (ctx.args.size() != 1) {
-        throw CliError(std::string(ctx.args.empty() ? "which key?" : "unexpected argument " + ctx.args[1]) +
-                       "\n" + kUnassignUsage);
+        throw UsageError(ctx.args.empty() ? "which key?" : "unexpected argument " + ctx.args[1]);
     }
     (void)OpenStore(ctx);
     const ResolvedKey source = ResolveKey(ctx.args[0], LoadPictureKeys(ctx), "KEY");

@@ -19,13 +19,14 @@ int CmdMacroShare(const CliContext& ctx) {
     if (WantsHelp(ctx.args, kUsage)) {
         return 0;
     }
-    CheckOptions(ctx.args, {}, {"--replace"}, kUsage);
+    CheckOptions(ctx.args, {}, {"--replace"});
     const std::vector<std::string> operands = Operands(ctx.args, {"--replace"});
     const bool replace = HasFlag(ctx.args, "--replace");
     const bool exporting = operands[0] == "export";
     if (operands.size() != (exporting ? 3u : 2u)) {
-        throw CliError("macros " + operands[0] + " takes " + (exporting ? "NAME and FILE" : "FILE") + "\n" +
-                       kUsage);
+        throw UsageError(operands.size() > (exporting ? 3u : 2u)
+                             ? "unexpected argument " + operands[exporting ? 3 : 2]
+                             : "macros " + operands[0] + " takes " + (exporting ? "NAME and FILE" : "FILE"));
     }
     kb::MacroLibrary library = LoadLibraryForChange(ctx);
     if (exporting) {

@@ -86,10 +86,10 @@ int CmdProfile(const CliContext& ctx) {
     if (WantsHelp(ctx.args, kUsage)) {
         return 0;
     }
-    CheckOptions(ctx.args, {"--name"}, {"--replace"}, kUsage);
+    CheckOptions(ctx.args, {"--name"}, {"--replace"});
     const std::vector<std::string> operands = Operands(ctx.args, {"--replace"});
     if (operands.empty()) {
-        throw CliError(std::string("which profile command?\n") + kUsage);
+        throw UsageError("which profile command? (list, use, new, rename, delete, export, import)");
     }
     const std::string& what = operands[0];
     const struct {
@@ -103,19 +103,21 @@ int CmdProfile(const CliContext& ctx) {
         if (what == form.name) {
             known = true;
             if (operands.size() != form.operands) {
-                throw CliError("profile " + what + " takes " + std::to_string(form.operands - 1) +
-                               " argument(s)\n" + kUsage);
+                throw UsageError(operands.size() > form.operands
+                                     ? "unexpected argument " + operands[form.operands]
+                                     : "profile " + what + " takes " + std::to_string(form.operands - 1) +
+                                           " argument(s)");
             }
             if (!form.options && ctx.args.size() != operands.size()) {
-                throw CliError("profile " + what + " takes no options\n" + std::string(kUsage));
+                throw UsageError("profile " + what + " takes no options");
             }
         }
     }
     if (!known) {
-        throw CliError("unknown profile command \"" + what + "\"\n" + kUsage);
+        throw UsageError("unknown profile command " + what);
     }
     if (what == "export" && FindOption(ctx.args, "--name") != nullptr) {
-        throw CliError(std::string("profile export takes no --name\n") + kUsage);
+        throw UsageError("profile export takes no --name");
     }
 
     kb::ProfileStore store = OpenStore(ctx);

@@ -25,7 +25,7 @@ bool WantsHelp(const std::vector<std::string>& args, const char* usage) {
 }
 
 void CheckOptions(const std::vector<std::string>& args, const std::vector<std::string>& known,
-                  const std::vector<std::string>& flags, const char* usage) {
+                  const std::vector<std::string>& flags) {
     std::vector<std::string> seen;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i].rfind("--", 0) != 0) {
@@ -33,15 +33,15 @@ void CheckOptions(const std::vector<std::string>& args, const std::vector<std::s
         }
         const bool flag = std::find(flags.begin(), flags.end(), args[i]) != flags.end();
         if (!flag && std::find(known.begin(), known.end(), args[i]) == known.end()) {
-            throw CliError("unknown option " + args[i] + "\n" + usage);
+            throw UsageError("unknown option " + args[i]);
         }
         if (std::find(seen.begin(), seen.end(), args[i]) != seen.end()) {
-            throw CliError(args[i] + " given twice\n" + usage);
+            throw UsageError(args[i] + " given twice");
         }
         seen.push_back(args[i]);
         if (!flag) {
             if (i + 1 >= args.size()) {
-                throw CliError(args[i] + " needs a value\n" + usage);
+                throw UsageError(args[i] + " needs a value");
             }
             ++i;
         }

@@ -13,9 +13,10 @@ namespace kbctl {
 
 // Prints the command's usage and returns true when the arguments ask for help.
 bool WantsHelp(const std::vector<std::string>& args, const char* usage);
-// Refuses options other than `known`; `flags` are the known ones that take no value.
+// Refuses (UsageError) options other than `known`, repeated ones and missing values; `flags` are the known
+// ones that take no value.
 void CheckOptions(const std::vector<std::string>& args, const std::vector<std::string>& known,
-                  const std::vector<std::string>& flags, const char* usage);
+                  const std::vector<std::string>& flags);
 bool HasFlag(const std::vector<std::string>& args, const std::string& flag);
 // The arguments that are not options, knowing which options take no value.
 std::vector<std::string> Operands(const std::vector<std::string>& args,

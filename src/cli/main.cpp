@@ -134,6 +134,10 @@ int main(int argc, char** argv) {
             ctx.package = paths.package;
             try {
                 return c.run != nullptr ? c.run(ctx) : kbctl::PrintPaths(ctx, paths);
+            } catch (const kbctl::UsageError& e) {
+                std::cerr << "kbctl " << name << ": " << e.what() << "\nTry 'kbctl " << name
+                          << " --help' for more information.\n";
+                return 2;
             } catch (const kbctl::CliError& e) {
                 std::cerr << "kbctl " << name << ": " << e.what() << '\n';
                 return 1;
