@@ -186,25 +186,25 @@ void AppTest::chromeAndMenuCommands() {
     QVERIFY(QTest::qWaitForWindowExposed(window));
     qobject_cast<QAbstractButton*>(app.Find("btn_min"))->click();
     QTRY_VERIFY(!window->isVisible() || window->isMinimized());  // minimised where there is no tray
-    dlg.OnCommand(2);                                            // the tray menu's "Show window"
+    dlg.Chrome().OnCommand(2);                                   // the tray menu's "Show window"
     QTRY_VERIFY(window->isVisible() && !window->isMinimized());
 
     qobject_cast<QAbstractButton*>(app.Find("btn_more"))->click();
-    QVERIFY(dlg.MoreMenu() != nullptr);
-    QTRY_VERIFY(dlg.MoreMenu()->isVisible());
+    QVERIFY(dlg.Chrome().MoreMenu() != nullptr);
+    QTRY_VERIFY(dlg.Chrome().MoreMenu()->isVisible());
     QList<int> commands;
-    for (QAction* action : dlg.MoreMenu()->actions()) {
+    for (QAction* action : dlg.Chrome().MoreMenu()->actions()) {
         if (!action->isSeparator()) {
             commands << kb::ui::CommandOf(action);
         }
     }
     QCOMPARE(commands, (QList<int>{1, 6}));
-    dlg.MoreMenu()->close();
+    dlg.Chrome().MoreMenu()->close();
 
-    dlg.OnCommand(7);  // unknown: nothing
+    dlg.Chrome().OnCommand(7);  // unknown: nothing
     QCoreApplication::processEvents();
     QVERIFY(!dlg.IsDestroyed());
-    dlg.OnCommand(6);  // exit, posted like a close message
+    dlg.Chrome().OnCommand(6);  // exit, posted like a close message
     QTRY_VERIFY(dlg.IsDestroyed());
     QCOMPARE(app.ends, 1);
     // Closed while the start-up report still waits its 2000 ms: the task thread ends without sending it.

@@ -202,7 +202,7 @@ void PagesTest::firmwareCheck() {
         dlg.Hid().Close();
     }
     app.ClearReports();
-    dlg.OnCommand(1);
+    dlg.Chrome().OnCommand(1);
     if (message.isEmpty()) {
         QVERIFY(app.prompt.AskedSoFar().empty());
     } else {
@@ -242,7 +242,7 @@ void PagesTest::factoryReset() {
     qobject_cast<QAbstractButton*>(app.Find("btn_restore_factory"))->click();
     QCOMPARE(app.prompt.AskedSoFar().back().text,
              QStringLiteral("All settings will be restored, are you sure you want to continue?"));
-    QVERIFY(dlg.ResetPending());
+    QVERIFY(dlg.Device().ResetPending());
 
     // Files: factory lighting, factory side light, no records.
     kb::LedEffectConfig effects;
@@ -290,7 +290,7 @@ void PagesTest::factoryReset() {
         [] { return std::chrono::steady_clock::now() + std::chrono::seconds(2); });
     dlg.OnDeviceChange({kb::DeviceEventKind::Arrival, path});
     QVERIFY(dlg.Hid().IsOpen());
-    QVERIFY(!dlg.ResetPending());
+    QVERIFY(!dlg.Device().ResetPending());
     dlg.OnDeviceChange({kb::DeviceEventKind::Removal, path});
     QVERIFY(dlg.IsDestroyed());
     QCOMPARE(app.ends, 1);
@@ -304,8 +304,8 @@ void PagesTest::factoryResetCancelled() {
     const std::string before = app.ReadFile(QStringLiteral("ledeffect.xml"));
     app.ClearReports();
     app.prompt.Push(PromptAnswer::Cancel);
-    dlg.OnBtnRestoreFactory();
-    QVERIFY(!dlg.ResetPending());
+    dlg.Device().OnBtnRestoreFactory();
+    QVERIFY(!dlg.Device().ResetPending());
     QCOMPARE(app.ReadFile(QStringLiteral("ledeffect.xml")), before);
     QVERIFY(app.Reports().empty());
 }
@@ -316,11 +316,11 @@ void PagesTest::factoryResetThroughDeviceWatcher() {
     AppHarness app;
     kb::app::CMainDlg& dlg = app.Start(true);
     app.prompt.Push(PromptAnswer::Ok);
-    dlg.OnBtnRestoreFactory();
+    dlg.Device().OnBtnRestoreFactory();
     QTRY_VERIFY(!dlg.Hid().IsOpen());
     QVERIFY(!dlg.IsDestroyed());
     QTRY_VERIFY_WITH_TIMEOUT(dlg.Hid().IsOpen(), 10000);
-    QVERIFY(!dlg.ResetPending());
+    QVERIFY(!dlg.Device().ResetPending());
     QCOMPARE(dlg.FirmwareVersion(), 0x105);
 }
 

@@ -126,7 +126,7 @@ int RunKbStudio(int argc, char** argv) {
             if (!hidden) {
                 dialog.Window()->show();
             } else {
-                dialog.HideWindow();  // in the tray; minimised where the desktop has none
+                dialog.Chrome().HideWindow();  // in the tray; minimised where the desktop has none
             }
             exitCode = QApplication::exec();
         }

@@ -1,22 +1,21 @@
-// The main window: owner of the keyboard's HID interface, the filter channel and the task thread; routes
-// the layout's widget events to the lighting page, the assignment page, the firmware and reset services
-// and the window chrome. Its operations are split across translation units by concern:
-//   MainDlg.cpp          construction, start-up (OnInit), the event table, destruction
-//   MainDlgLighting.cpp  the lighting page
-//   MainDlgAssign.cpp    the key assignment page (keyboard picture)
-//   MainDlgFirmware.cpp  firmware version, firmware check, factory reset
-//   MainDlgChrome.cpp    title-bar buttons, more-menu, tray, language, window events
-//   MainDlgDevice.cpp    keyboard arrival and removal
+// The main window: owner of the keyboard's HID interface, the filter channel and the task thread, and of
+// the pages that make it up: the lighting page, the assignment page (the keyboard picture), the device
+// part (firmware, factory reset) and the chrome (title bar, menus, tray, language). It builds the window,
+// routes the layout's events to the pages, starts up, follows the keyboard's arrival and removal, and
+// ends.
 #pragma once
 
 #include <QObject>
 #include <QPointer>
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
 
+#include "kb/app/DevicePart.h"
+#include "kb/app/LightingPage.h"
+#include "kb/app/WindowChrome.h"
+#include "kb/assignment/KeyAssignmentPage.h"
 #include "kb/common/TaskThread.h"
 #include "kb/device/DeviceWatcher.h"
 #include "kb/device/FilterChannel.h"
@@ -27,12 +26,6 @@
 #include "kb/widgets/CoordButtonImage.h"
 
 class QComboBox;
-class QLabel;
-class QMenu;
-class QRadioButton;
-class QSlider;
-class QTabWidget;
-class SShellNotifyIcon;
 
 namespace kb::ui {
 class LayoutLoader;
@@ -53,7 +46,7 @@ struct MainDlgOptions {
     std::function<void()> onEnd;               // once, when the window is destroyed
 };
 
-class CMainDlg : public QObject, public ICoordButtonClickListener {
+class CMainDlg : public QObject {
   public:
     explicit CMainDlg(MainDlgOptions options = {});
     // Stops and awaits the task thread, tears the filter channel down, then deletes the window.
@@ -73,105 +66,54 @@ class CMainDlg : public QObject, public ICoordButtonClickListener {
     bool IsDestroyed() const { return destroyed_; }
     QWidget* Window() const { return window_; }
 
-    // --- window chrome, tray and language (MainDlgChrome.cpp) ---
-    // A menu command (more-menu, tray menu): 1 firmware check, 2 show the window, 6 close; others nothing.
-    void OnCommand(int command);
-    // Hides to the tray; minimises where the desktop has no tray, so the window is never stranded.
-    void HideWindow();
-    // Restores, shows and raises the window (tray, second start).
-    void ShowAndRaise();
-    void OpenMoreMenu();
-    QMenu* MoreMenu() const { return moreMenu_.get(); }
-    // 1: Chinese, anything else: English. The texts the code wrote are written again afterwards.
-    void SwitchLanguage(int argument);
-
-    // --- lighting page (MainDlgLighting.cpp) ---
-    void SyncEffectControls(bool toControls, bool selectInList);
-    void SyncSideControls(bool toControls, bool selectInList);
-
-    // --- firmware and factory reset (MainDlgFirmware.cpp) ---
-    void ShowFirmwareVersion();
-    void OnFirmwareCheck();
-    void OnBtnRestoreFactory();
-
-    // --- key assignment page (MainDlgAssign.cpp) ---
-    // Marks every stored assignment's key on the keyboard picture and sets its label; call again after
-    // the records changed.
-    void ShowStoredAssignments();
-    int OnCoordButtonClick(int32_t code, const QString& name, int released, uint32_t keyFlags, int x,
-                           int y) override;
-
-    // --- keyboard arrival and removal (MainDlgDevice.cpp) ---
+    // A keyboard arrived or left: the configured one is opened again (every page refreshed) or closed
+    // (the program ends unless a factory reset is under way).
     void OnDeviceChange(const DeviceEvent& event);
 
-    // --- state, for the pages and for tests ---
-    HidDevice& Hid() { return m_hid; }
-    KbFiltrDevice::FilterChannel& Filter() { return *m_filter; }
-    TaskThread& Tasks() { return *m_tasks; }
+    // The pages; the chrome exists once the window is created, the assignment page after start-up.
+    LightingPage& Lighting() { return *lighting_; }
+    DevicePart& Device() { return *device_; }
+    WindowChrome& Chrome() { return *chrome_; }
+    kb::assignment::KeyAssignmentPage* Assignments() const { return assignments_.get(); }
+
+    // State, for the pages and for tests.
+    HidDevice& Hid() { return hid_; }
+    KbFiltrDevice::FilterChannel& Filter() { return *filter_; }
+    TaskThread& Tasks() { return *tasks_; }
     LightingSender& Sender() { return *sender_; }
     int32_t FirmwareVersion() const { return sender_->FirmwareVersion(); }
-    bool ResetPending() const { return m_resetPending; }
     CoordButtonImage* Picture() const { return picture_; }
 
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
   private:
-    // MainDlg.cpp
-    void FindWidgets();
     void BuildEventTable();
+    void FindWidgets();
     void OnDestroy();
     void StartDeviceWatch();
     void PostStartupReports();
-    HidMatch ConfiguredMatch() const;
-    kb::ui::IPrompt& Prompt();
-
-    // MainDlgLighting.cpp
-    void OnEffectListChanged();
-    void OnSideListChanged();
-    void OnEffectSlider(const kb::ui::WidgetEvent& event);
-    void OnEffectRadio();
-    void OnSideSlider(const kb::ui::WidgetEvent& event);
-    void ShowSideLabel();
-    int EffectListSelection() const;
-    int SideListSelection() const;
-
-    // MainDlgChrome.cpp
-    void SetUpChrome();
     void RestoreCodeTexts();
-
-    // MainDlgAssign.cpp: where a key click opens the assignment dialog.
-    void OpenAssignmentDialog(int32_t code, const QString& name);
+    void ShowFactorySettings(const std::vector<int32_t>& assignedKeys);
 
     MainDlgOptions options_;
     std::shared_ptr<PacingClock> pacingClock_;
     std::unique_ptr<kb::ui::MessageBoxPrompt> ownPrompt_;
+    kb::ui::IPrompt* prompt_ = nullptr;  // options_.prompt or ownPrompt_
 
-    HidDevice m_hid;
+    HidDevice hid_;
     std::unique_ptr<HidDeviceTransport> transport_;
-    std::unique_ptr<LightingSender> sender_;  // also keeps m_firmwareVersion and m_lastLightingSend
-    std::unique_ptr<KbFiltrDevice::FilterChannel> m_filter;
-    std::unique_ptr<TaskThread> m_tasks;
-    bool m_resetPending = false;
+    std::unique_ptr<LightingSender> sender_;  // also keeps the firmware version and the last lighting send
+    std::unique_ptr<KbFiltrDevice::FilterChannel> filter_;
+    std::unique_ptr<TaskThread> tasks_;
 
     QPointer<QWidget> window_;
     kb::ui::EventBridge* bridge_ = nullptr;  // owned by the window
     kb::ui::EventTable table_;
-    std::unique_ptr<QMenu> moreMenu_;
-
     CoordButtonImage* picture_ = nullptr;
-    QTabWidget* effectTabs_ = nullptr;
-    QComboBox* effectList_ = nullptr;
     QComboBox* profileList_ = nullptr;  // cbx_in_lv
-    QComboBox* sideList_ = nullptr;
-    QSlider* sideSlider_ = nullptr;
-    QLabel* sideLabel_ = nullptr;
-    QLabel* versionLabel_ = nullptr;
-    SShellNotifyIcon* tray_ = nullptr;
-    std::array<QSlider*, 4> speedSliders_{};       // by effect page; slot 2 empty
-    std::array<QSlider*, 4> brightnessSliders_{};  // by effect page
-    std::vector<QRadioButton*> directionRadios_;
-    std::vector<QRadioButton*> loaderRadios_;
+
+    std::unique_ptr<LightingPage> lighting_;
+    std::unique_ptr<DevicePart> device_;
+    std::unique_ptr<WindowChrome> chrome_;
+    std::unique_ptr<kb::assignment::KeyAssignmentPage> assignments_;
 
     std::unique_ptr<DeviceWatcher> watcher_;
     std::unique_ptr<QObject> watchNotifier_;

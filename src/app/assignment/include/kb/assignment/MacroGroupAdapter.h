@@ -1,5 +1,6 @@
 // The group list of the assignment dialog: one row per macro group of the library, the name editable in
-// place (every changed character renames the group and saves the library), clicks reported to a listener.
+// place (every changed character renames the group and saves the library). The dialog handles the clicks;
+// the adapter only answers the views.
 #pragma once
 
 #include <QAbstractListModel>
@@ -9,19 +10,12 @@
 
 #include "kb/macros/MacroLibrary.h"
 
-class IOnMacroGroupClickedListener {
-  public:
-    virtual ~IOnMacroGroupClickedListener() = default;
-    virtual void OnMacroGroupClicked(int32_t index, const std::u16string& name) = 0;
-};
+namespace kb::assignment {
 
 class MacroGroupAdapter : public QAbstractListModel {
     Q_OBJECT
   public:
     explicit MacroGroupAdapter(kb::MacroLibrary& library, QObject* parent = nullptr);
-
-    void SetListener(IOnMacroGroupClickedListener* listener) { listener_ = listener; }
-    int ClickedRow() const { return clickedRow_; }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -29,9 +23,6 @@ class MacroGroupAdapter : public QAbstractListModel {
     // A new name from the row's editor: RenameGroup (stores and saves only when it differs).
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
-    // A click on row `row`: remembered, and the listener hears of the group (a negative row means the
-    // library's selected group) when there is one.
-    void OnRowClicked(int row);
     // RemoveGroup (removes and saves only for a valid row), then a refresh in every case.
     void RemoveAndRefresh(uint32_t row);
     // Tells the views the rows changed. Rows that still exist keep their selection; rows beyond the new
@@ -43,8 +34,6 @@ class MacroGroupAdapter : public QAbstractListModel {
     friend void RefreshRows(Model& model, int& shownRows, int newRows, int columns);
 
     kb::MacroLibrary& library_;
-    IOnMacroGroupClickedListener* listener_ = nullptr;
-    int clickedRow_ = -1;
     int rows_ = 0;  // the count the views were last told
 };
 
@@ -58,3 +47,5 @@ class GroupNameDelegate : public QStyledItemDelegate {
     void setEditorData(QWidget* editor, const QModelIndex& index) const override;
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
 };
+
+}  // namespace kb::assignment

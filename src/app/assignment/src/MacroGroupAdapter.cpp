@@ -1,8 +1,10 @@
-#include "MacroGroupAdapter.h"
+#include "kb/assignment/MacroGroupAdapter.h"
 
 #include <QLineEdit>
 
 #include "RowRefresh.h"
+
+namespace kb::assignment {
 
 MacroGroupAdapter::MacroGroupAdapter(kb::MacroLibrary& library, QObject* parent)
     : QAbstractListModel(parent), library_(library), rows_(static_cast<int>(library.groups.size())) {}
@@ -32,14 +34,6 @@ bool MacroGroupAdapter::setData(const QModelIndex& index, const QVariant& value,
     }
     emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
     return true;
-}
-
-void MacroGroupAdapter::OnRowClicked(int row) {
-    clickedRow_ = row;
-    const kb::MacroGroup* group = library_.GroupAt(row);
-    if (group != nullptr && listener_ != nullptr) {
-        listener_->OnMacroGroupClicked(row, group->name);
-    }
 }
 
 void MacroGroupAdapter::RemoveAndRefresh(uint32_t row) {
@@ -77,3 +71,5 @@ void GroupNameDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
         model->setData(index, edit->text(), Qt::EditRole);
     }
 }
+
+}  // namespace kb::assignment

@@ -6,6 +6,8 @@
 
 #include <QAbstractItemModel>
 
+namespace kb::assignment {
+
 template <class Model>
 void RefreshRows(Model& model, int& shownRows, int newRows, int columns) {
     if (newRows < shownRows) {
@@ -21,3 +23,5 @@ void RefreshRows(Model& model, int& shownRows, int newRows, int columns) {
         emit model.dataChanged(model.index(0, 0), model.index(newRows - 1, columns - 1));
     }
 }
+
+}  // namespace kb::assignment

@@ -1,11 +1,13 @@
-#include "KeyAssignmentPage.h"
+#include "kb/assignment/KeyAssignmentPage.h"
 
-#include "VirtualKeyFeed.h"
+#include "kb/assignment/VirtualKeyFeed.h"
 #include "kb/common/AppConfig.h"
 #include "kb/common/Trace.h"
 #include "kb/device/FilterChannel.h"
 #include "kb/ui/Prompt.h"
 #include "kb/ui/Translator.h"
+
+namespace kb::assignment {
 
 namespace {
 
@@ -190,3 +192,5 @@ void KeyAssignmentPage::WriteRecordsAndReload() {
     }
     s_.filter.ReloadAssignments();
 }
+
+}  // namespace kb::assignment

@@ -1,5 +1,5 @@
-// Window chrome: title-bar buttons, the more-menu, the tray icon, the language switch and the window's
-// own events (close, language change, moving by the title bar).
+#include "kb/app/WindowChrome.h"
+
 #include <QAction>
 #include <QCoreApplication>
 #include <QEvent>
@@ -9,8 +9,7 @@
 #include <QWindow>
 
 #include "kb/app/Language.h"
-#include "kb/app/MainDlg.h"
-#include "kb/lighting/SideLightConfig.h"
+#include "kb/ui/Events.h"
 #include "kb/ui/Lookup.h"
 #include "kb/ui/MenuLoader.h"
 #include "kb/ui/Skin.h"
@@ -26,7 +25,7 @@ constexpr int kMoreButtonId = 65537;
 
 }  // namespace
 
-void CMainDlg::SetUpChrome() {
+WindowChrome::WindowChrome(QWidget* window, Hooks hooks) : window_(window), hooks_(std::move(hooks)) {
     // The layout draws its own title bar with its own buttons.
     window_->setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     const QPixmap logo = kb::ui::ResolveImage(QStringLiteral("ICON_LOGO"));
@@ -44,10 +43,23 @@ void CMainDlg::SetUpChrome() {
     }
 }
 
-void CMainDlg::OnCommand(int command) {
+WindowChrome::~WindowChrome() = default;
+
+void WindowChrome::AddEvents(kb::ui::EventTable& table) {
+    const QString command = QString::fromUtf16(kb::ui::kEventCommand);
+    table.OnName(command, QStringLiteral("btn_more"), [this](const auto&) { OpenMoreMenu(); })
+        .OnName(command, QStringLiteral("btn_close"), [this](const auto&) { hooks_.close(); })
+        .OnName(command, QStringLiteral("btn_min"), [this](const auto&) { HideWindow(); })
+        .OnName(command, QStringLiteral("btn_max"), [this](const auto&) { window_->showMaximized(); })
+        .OnName(command, QStringLiteral("btn_restore"), [this](const auto&) { window_->showNormal(); })
+        .OnName(command, QStringLiteral("zh_cn"), [this](const auto&) { SwitchLanguage(1); })
+        .OnName(command, QStringLiteral("jp"), [this](const auto&) { SwitchLanguage(0); });
+}
+
+void WindowChrome::OnCommand(int command) {
     switch (command) {
         case kCommandFirmwareCheck:
-            OnFirmwareCheck();
+            hooks_.firmwareCheck();
             break;
         case kCommandShowWindow:
             ShowAndRaise();
@@ -55,14 +67,14 @@ void CMainDlg::OnCommand(int command) {
         case kCommandExit:
             // Posted, like a close message: the menu that sent it finishes first.
             QMetaObject::invokeMethod(
-                this, [this] { DestroyWindow(); }, Qt::QueuedConnection);
+                this, [this] { hooks_.close(); }, Qt::QueuedConnection);
             break;
         default:
             break;
     }
 }
 
-void CMainDlg::HideWindow() {
+void WindowChrome::HideWindow() {
     if (window_ == nullptr) {
         return;
     }
@@ -73,8 +85,8 @@ void CMainDlg::HideWindow() {
     }
 }
 
-void CMainDlg::ShowAndRaise() {
-    if (window_ == nullptr || destroyed_) {
+void WindowChrome::ShowAndRaise() {
+    if (window_ == nullptr || hooks_.ended()) {
         return;
     }
     if (window_->isMinimized()) {
@@ -87,7 +99,7 @@ void CMainDlg::ShowAndRaise() {
     window_->activateWindow();
 }
 
-void CMainDlg::OpenMoreMenu() {
+void WindowChrome::OpenMoreMenu() {
     auto* button = kb::ui::FindById(window_, kMoreButtonId, u"imgbtn");
     if (button == nullptr) {
         return;
@@ -101,33 +113,31 @@ void CMainDlg::OpenMoreMenu() {
     moreMenu_->popup(button->mapToGlobal(button->rect().bottomLeft()));
 }
 
-void CMainDlg::SwitchLanguage(int argument) {
+void WindowChrome::SwitchLanguage(int argument) {
     if (!InstallLanguage(argument == 1)) {
         return;
     }
     // The layouts retranslate on the posted language change, which resets what the code wrote.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
-    RestoreCodeTexts();
+    hooks_.restoreCodeTexts();
 }
 
-void CMainDlg::RestoreCodeTexts() {
-    if (destroyed_) {
-        return;
+void WindowChrome::CloseMoreMenu() {
+    if (moreMenu_) {
+        moreMenu_->close();
     }
-    ShowFirmwareVersion();
-    ShowSideLabel();
 }
 
-bool CMainDlg::eventFilter(QObject* watched, QEvent* event) {
+bool WindowChrome::eventFilter(QObject* watched, QEvent* event) {
     if (watched == window_) {
         if (event->type() == QEvent::Close) {
-            DestroyWindow();
+            hooks_.close();
             return false;
         }
         if (event->type() == QEvent::LanguageChange) {
             // After the layout's own retranslation of this event.
             QMetaObject::invokeMethod(
-                this, [this] { RestoreCodeTexts(); }, Qt::QueuedConnection);
+                this, [this] { hooks_.restoreCodeTexts(); }, Qt::QueuedConnection);
         }
     } else if (event->type() == QEvent::MouseButtonPress && window_ != nullptr) {
         const auto* mouse = static_cast<QMouseEvent*>(event);

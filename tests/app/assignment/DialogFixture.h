@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "KeyAssignmentPage.h"
-#include "MacroRecordDlg.h"
 #include "ScriptedPrompt.h"
 #include "TestSupport.h"
+#include "kb/assignment/KeyAssignmentPage.h"
+#include "kb/assignment/MacroRecordDlg.h"
 #include "kb/common/AppConfig.h"
 #include "kb/device/FilterChannel.h"
 #include "kb/device/VirtualFilter.h"
@@ -23,6 +23,9 @@
 #include "kb/widgets/CoordButtonImage.h"
 
 namespace kbtest {
+
+using kb::assignment::KeyAssignmentPage;
+using kb::assignment::MacroRecordDlg;
 
 inline constexpr uint32_t kA = 0x1E, kB = 0x30, kS = 0x1F, kCtrl = 0x1D, kC = 0x2E;
 

@@ -10,8 +10,8 @@
 #include <map>
 #include <string>
 
-#include "KeyAndDelayAdapter.h"
-#include "MacroGroupAdapter.h"
+#include "kb/assignment/KeyAndDelayAdapter.h"
+#include "kb/assignment/MacroGroupAdapter.h"
 #include "kb/macros/MacroRecorder.h"
 
 class QAbstractButton;
@@ -37,7 +37,9 @@ struct WidgetEvent;
 }  // namespace ui
 }  // namespace kb
 
-class MacroRecordDlg : public QDialog, public IOnMacroGroupClickedListener {
+namespace kb::assignment {
+
+class MacroRecordDlg : public QDialog {
     Q_OBJECT
   public:
     static constexpr int kResultOk = 1;
@@ -69,7 +71,8 @@ class MacroRecordDlg : public QDialog, public IOnMacroGroupClickedListener {
     // One press or release on the dialog's thread: capture on the single-key tab, a step while recording.
     void OnKeyEvent(uint32_t code, bool pressed);
 
-    void OnMacroGroupClicked(int32_t index, const std::u16string& name) override;
+    // A click (or a keyboard move) onto a row of the group list: the step list shows that group's steps.
+    void OnGroupRowClicked(int row);
 
     MacroGroupAdapter& GroupAdapter() { return groups_; }
     KeyAndDelayAdapter& StepAdapter() { return steps_; }
@@ -136,3 +139,5 @@ class MacroRecordDlg : public QDialog, public IOnMacroGroupClickedListener {
     QPoint dragOffset_;
     bool dragging_ = false;
 };
+
+}  // namespace kb::assignment

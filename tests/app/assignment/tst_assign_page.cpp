@@ -12,7 +12,7 @@
 #include <string>
 
 #include "DialogFixture.h"
-#include "VirtualKeyFeed.h"
+#include "kb/assignment/VirtualKeyFeed.h"
 #include "kb/device/FilterWire.h"
 #include "tst_assign_page.h"
 
@@ -26,6 +26,9 @@
 #endif
 
 using kb::MacroStep;
+using kb::assignment::KeyAssignmentPage;
+using kb::assignment::KeyCodeForQtKey;
+using kb::assignment::MacroRecordDlg;
 using kbtest::Click;
 using kbtest::ClickRow;
 using kbtest::DialogWorld;

@@ -3,13 +3,15 @@
 #include <QListView>
 #include <QTableView>
 
-#include "MacroRecordDlg.h"
+#include "kb/assignment/MacroRecordDlg.h"
 
-void MacroRecordDlg::OnMacroGroupClicked(int32_t index, const std::u16string& /*name*/) {
-    if (stepList_->model() == nullptr || groupList_->model() == nullptr) {
+namespace kb::assignment {
+
+void MacroRecordDlg::OnGroupRowClicked(int row) {
+    if (library_.GroupAt(row) == nullptr || stepList_->model() == nullptr || groupList_->model() == nullptr) {
         return;
     }
-    BindStepsTo(index < 0 ? library_.group : index);
+    BindStepsTo(row < 0 ? library_.group : row);  // GroupAt reads a negative row as the selected group
     UpdateGroupFromSelection();
 }
 
@@ -109,3 +111,5 @@ void MacroRecordDlg::ChangeRows(QAbstractItemView* view, const std::function<voi
 void MacroRecordDlg::UpdateGroupFromSelection() {
     library_.group = SelectedGroupRow();
 }
+
+}  // namespace kb::assignment

@@ -1,15 +1,22 @@
-// Firmware version display, the firmware check of the more-menu and the factory reset.
+#include "kb/app/DevicePart.h"
+
 #include <QLabel>
 #include <QVariant>
 #include <vector>
 
 #include "SaveTrace.h"
-#include "kb/app/MainDlg.h"
+#include "kb/common/AppConfig.h"
 #include "kb/common/Trace.h"
+#include "kb/device/FilterChannel.h"
+#include "kb/device/HidDevice.h"
+#include "kb/device/KeyboardMatch.h"
+#include "kb/device/LightingSender.h"
 #include "kb/keys/KeyRecordTable.h"
 #include "kb/lighting/LedEffectConfig.h"
 #include "kb/lighting/SideLightConfig.h"
 #include "kb/macros/MacroLibrary.h"
+#include "kb/ui/Lookup.h"
+#include "kb/ui/Prompt.h"
 #include "kb/ui/Translator.h"
 
 namespace kb::app {
@@ -38,11 +45,18 @@ void ClearRecordFile() {
 
 }  // namespace
 
-void CMainDlg::ShowFirmwareVersion() {
+DevicePart::DevicePart(Services services) : s_(std::move(services)) {}
+
+void DevicePart::FindWidgets(QWidget* window) {
+    window_ = window;
+    versionLabel_ = kb::ui::FindByName<QLabel>(window, u"version", u"text");
+}
+
+void DevicePart::ShowFirmwareVersion() {
     if (versionLabel_ == nullptr) {
         return;
     }
-    int32_t version = sender_->FirmwareVersion();
+    int32_t version = s_.sender.FirmwareVersion();
     if (version == -1) {
         // Unknown: the label keeps the last version shown (after a removal, the last one read), written
         // again in the current language; nothing when none was ever shown.
@@ -56,38 +70,38 @@ void CMainDlg::ShowFirmwareVersion() {
     versionLabel_->setText(VersionText(version));
 }
 
-void CMainDlg::OnFirmwareCheck() {
+void DevicePart::OnFirmwareCheck() {
     const QString caption = kb::ui::Tr(QStringLiteral("Warning"));
-    if (!m_hid.IsOpen()) {
-        Prompt().Ask(nullptr, kb::ui::Tr(QStringLiteral("Please insert USB device")), caption,
-                     kb::ui::PromptButtons::Ok);
+    if (!s_.hid.IsOpen()) {
+        s_.prompt.Ask(nullptr, kb::ui::Tr(QStringLiteral("Please insert USB device")), caption,
+                      kb::ui::PromptButtons::Ok);
         return;
     }
-    if (sender_->FirmwareVersion() == kLatestFirmware) {
-        Prompt().Ask(nullptr,
-                     kb::ui::Tr(QStringLiteral(
-                         "The firmware is already the latest version and no upgrade is required.")),
-                     caption, kb::ui::PromptButtons::Ok);
+    if (s_.sender.FirmwareVersion() == kLatestFirmware) {
+        s_.prompt.Ask(nullptr,
+                      kb::ui::Tr(QStringLiteral(
+                          "The firmware is already the latest version and no upgrade is required.")),
+                      caption, kb::ui::PromptButtons::Ok);
         return;
     }
-    m_hid.Close();
-    if (m_hid.OpenByIds(ConfiguredMatch())) {
-        sender_->ReadFirmwareVersion();
+    s_.hid.Close();
+    if (s_.hid.OpenByIds(ConfiguredKeyboardMatch(AppConfig::Instance()))) {
+        s_.sender.ReadFirmwareVersion();
     } else {
-        sender_->SetFirmwareVersion(-1);
+        s_.sender.SetFirmwareVersion(-1);
     }
     ShowFirmwareVersion();
 }
 
-void CMainDlg::OnBtnRestoreFactory() {
-    const kb::ui::PromptAnswer answer = Prompt().Ask(
+void DevicePart::OnBtnRestoreFactory() {
+    const kb::ui::PromptAnswer answer = s_.prompt.Ask(
         window_,
         kb::ui::Tr(QStringLiteral("All settings will be restored, are you sure you want to continue?")),
         kb::ui::Tr(QStringLiteral("Warning")), kb::ui::PromptButtons::OkCancel);
     if (answer != kb::ui::PromptAnswer::Ok) {
         return;
     }
-    m_resetPending = true;
+    resetPending_ = true;
     MacroLibrary::Instance().Reset();   // in memory; macro.xml keeps its contents until the next save
     std::vector<int32_t> assignedKeys;  // their labels name assignments that are about to go
     for (const KeyRecord& record : KeyRecordTable::Instance().Records()) {
@@ -99,25 +113,15 @@ void CMainDlg::OnBtnRestoreFactory() {
     SideLightConfig& sides = SideLightConfig::Instance();
     TraceFailedSave(sides.Reset(), sides);
     for (int i = 0; i < kReloadRequests; ++i) {
-        m_filter->ReloadAssignments();  // skipped without a filter
+        s_.filter.ReloadAssignments();  // skipped without a filter
         if (i + 1 < kReloadRequests) {
-            pacingClock_->SleepMs(kReloadPauseMs);
+            s_.pacing.SleepMs(kReloadPauseMs);
         }
     }
-    SyncSideControls(true, true);
-    SyncEffectControls(true, true);
-    if (picture_ != nullptr) {
-        picture_->SetMarked(CoordButtonImage::kAllKeys, false);
-        // Labels back to the keys' own names, as a deletion leaves them.
-        for (const int32_t code : assignedKeys) {
-            if (KeyButton key; picture_->GetButton(code, key)) {
-                picture_->SetLabel(code, kb::ui::Tr(key.name));
-            }
-        }
-        picture_->update();
-    }
+    s_.showFactorySettings(assignedKeys);
     ClearRecordFile();
-    m_hid.Write(BuildResetCommand());  // the keyboard goes away and comes back; see OnDeviceChange
+    s_.hid.Write(BuildResetCommand());  // the keyboard goes away and comes back; the window follows
+                                        // (CMainDlg::OnDeviceChange)
 }
 
 }  // namespace kb::app

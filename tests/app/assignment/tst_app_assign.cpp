@@ -12,7 +12,7 @@
 #include <QtTest>
 
 #include "AppHarness.h"
-#include "MacroRecordDlg.h"
+#include "kb/assignment/MacroRecordDlg.h"
 #include "kb/device/FilterWire.h"
 #include "kb/device/VirtualFilter.h"
 #include "kb/keys/KeyRecordTable.h"
@@ -44,7 +44,7 @@ class AppAssignTest : public QObject {
 
         bool scripted = false;
         QTimer::singleShot(0, this, [&] {
-            auto* d = qobject_cast<MacroRecordDlg*>(QApplication::activeModalWidget());
+            auto* d = qobject_cast<kb::assignment::MacroRecordDlg*>(QApplication::activeModalWidget());
             QVERIFY(d);
             QCOMPARE(filter.Mode(), kb::filterwire::kModeNoRemap);
             d->Content()->findChild<QAbstractButton*>(QStringLiteral("groupAdd"))->click();
@@ -118,12 +118,12 @@ class AppAssignTest : public QObject {
         app.LoadSettings();
         (void)kb::KeyRecordTable::Instance().ClearRecords();  // records of the earlier test in this process
         kb::app::CMainDlg& dlg = app.Start();
-        dlg.SwitchLanguage(chinese);
+        dlg.Chrome().SwitchLanguage(chinese);
         dlg.Window()->show();
         KeyButton f1;
         QVERIFY(dlg.Picture()->GetButton(0x3B, f1));
         QTimer::singleShot(0, this, [&] {
-            auto* d = qobject_cast<MacroRecordDlg*>(QApplication::activeModalWidget());
+            auto* d = qobject_cast<kb::assignment::MacroRecordDlg*>(QApplication::activeModalWidget());
             QVERIFY(d);
             auto button = [d](const char* name) {
                 return d->Content()->findChild<QAbstractButton*>(QString::fromLatin1(name));

@@ -1,4 +1,4 @@
-#include "VirtualKeyFeed.h"
+#include "kb/assignment/VirtualKeyFeed.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -7,6 +7,8 @@
 
 #include "kb/device/FilterWire.h"
 #include "kb/device/VirtualFilter.h"
+
+namespace kb::assignment {
 
 namespace {
 
@@ -220,3 +222,5 @@ bool VirtualKeyFeed::eventFilter(QObject* watched, QEvent* event) {
     }
     return filter.Mode() == kb::filterwire::kModeCapture;
 }
+
+}  // namespace kb::assignment

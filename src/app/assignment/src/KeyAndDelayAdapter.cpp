@@ -1,9 +1,11 @@
-#include "KeyAndDelayAdapter.h"
+#include "kb/assignment/KeyAndDelayAdapter.h"
 
 #include "RowRefresh.h"
 #include "kb/macros/MacroRecorder.h"
 #include "kb/ui/Translator.h"
 #include "kb/widgets/SEditEx.h"
+
+namespace kb::assignment {
 
 KeyAndDelayAdapter::KeyAndDelayAdapter(kb::MacroLibrary& library, QObject* parent)
     : QAbstractTableModel(parent), library_(library) {}
@@ -210,3 +212,5 @@ void StepDelayDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
         edit->setText(*putBack);
     }
 }
+
+}  // namespace kb::assignment

@@ -1,4 +1,4 @@
-#include "MacroRecordDlg.h"
+#include "kb/assignment/MacroRecordDlg.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -26,6 +26,8 @@
 #include "kb/widgets/CoordButtonImage.h"
 #include "kb/widgets/SCheckBoxEx.h"
 #include "kb/widgets/WidgetClasses.h"
+
+namespace kb::assignment {
 
 using kb::ui::FindById;
 using kb::ui::FindByName;
@@ -170,15 +172,14 @@ void MacroRecordDlg::Initialise() {
     });
 
     // Step 2: the group list, the selected group and the steps it shows.
-    groups_.SetListener(this);
     groupList_->setModel(&groups_);
     groupList_->setItemDelegate(new GroupNameDelegate(groupList_));
     connect(groupList_, &QAbstractItemView::clicked, this,
-            [this](const QModelIndex& index) { groups_.OnRowClicked(index.row()); });
+            [this](const QModelIndex& index) { OnGroupRowClicked(index.row()); });
     connect(groupList_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 if (!silentSelection_ && current.isValid()) {
-                    groups_.OnRowClicked(current.row());  // keyboard moves count as clicks
+                    OnGroupRowClicked(current.row());  // keyboard moves count as clicks
                 }
             });
     const auto groupCount = static_cast<int32_t>(library_.groups.size());
@@ -448,3 +449,5 @@ bool MacroRecordDlg::eventFilter(QObject* watched, QEvent* event) {
     }
     return QDialog::eventFilter(watched, event);
 }
+
+}  // namespace kb::assignment

@@ -13,6 +13,8 @@
 
 #include "kb/macros/MacroLibrary.h"
 
+namespace kb::assignment {
+
 class KeyAndDelayAdapter : public QAbstractTableModel {
     Q_OBJECT
   public:
@@ -78,3 +80,5 @@ class StepDelayDelegate : public QStyledItemDelegate {
     void setEditorData(QWidget* editor, const QModelIndex& index) const override;
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
 };
+
+}  // namespace kb::assignment

@@ -17,6 +17,9 @@
 #include "tst_assign_page.h"
 
 using kb::MacroStep;
+using kb::assignment::KeyAndDelayAdapter;
+using kb::assignment::KeyAssignmentPage;
+using kb::assignment::MacroRecordDlg;
 using kbtest::Click;
 using kbtest::ClickRow;
 using kbtest::DialogWorld;

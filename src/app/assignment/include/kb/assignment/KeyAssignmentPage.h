@@ -8,9 +8,11 @@
 #include <functional>
 #include <memory>
 
-#include "MacroRecordDlg.h"
+#include "kb/assignment/MacroRecordDlg.h"
 #include "kb/keys/KeyRecordTable.h"
 #include "kb/widgets/CoordButtonImage.h"
+
+namespace kb::assignment {
 
 class KeyAssignmentPage : public ICoordButtonClickListener {
   public:
@@ -56,3 +58,5 @@ class KeyAssignmentPage : public ICoordButtonClickListener {
     MacroRecordDlg::TargetKeys targets_;
     std::unique_ptr<MacroRecordDlg> dialog_;
 };
+
+}  // namespace kb::assignment

@@ -9,6 +9,8 @@
 
 class QKeyEvent;
 
+namespace kb::assignment {
+
 // The keyboard's key code (set-1 scan code, bit 16 for E0 keys) of a Qt key event's key; 0 when the key
 // has none. `nativeVirtualKey` tells left from right modifiers where the platform reports it (X11 keysyms).
 uint32_t KeyCodeForQtKey(int key, Qt::KeyboardModifiers modifiers, uint32_t nativeVirtualKey);
@@ -25,3 +27,5 @@ class VirtualKeyFeed : public QObject {
   private:
     using QObject::QObject;
 };
+
+}  // namespace kb::assignment
