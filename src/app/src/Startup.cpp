@@ -115,6 +115,7 @@ int RunKbStudio(int argc, char** argv) {
 
     MainDlgOptions options;
     options.instance = &instance;
+    options.dataFolder = folder;
     // Posted: a window destroyed during start-up ends the loop as soon as it runs.
     options.onEnd = [] {
         QMetaObject::invokeMethod(
