@@ -55,6 +55,7 @@ class AppHarness {
     std::shared_ptr<ManualTaskClock> taskClock = std::make_shared<ManualTaskClock>();
     std::shared_ptr<FakePacingClock> pacing = std::make_shared<FakePacingClock>();
     int ends = 0;
+    bool withProfiles = false;  // the window lists and follows the folder's profiles
 
   private:
     kb::ui::LayoutLoader loader_;
