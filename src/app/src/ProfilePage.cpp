@@ -34,14 +34,13 @@ QString ShareFilter() {
     return kb::ui::Tr(QStringLiteral("Shared files (*.xml);;All files (*)"));
 }
 
-// A whole file, or nullopt; only regular files are read (a FIFO would block the window).
+// A whole file, or nullopt: only regular files (a FIFO would block the window) within the size the
+// reader accepts.
 std::optional<std::string> ReadRegularFile(const QString& path) {
     QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+    if (!QFileInfo(path).isFile() || file.size() > static_cast<qint64>(kMaxShareFileBytes) ||
+        !file.open(QIODevice::ReadOnly)) {
         return std::nullopt;
-    }
-    if (file.size() > static_cast<qint64>(kMaxShareFileBytes)) {
-        return std::string(kMaxShareFileBytes + 1, '\0');  // refused by the reader as too large
     }
     return file.readAll().toStdString();
 }
@@ -304,7 +303,6 @@ bool ProfilePage::ImportProfile() {
         name = *existing;
         replace = true;
     }
-    bool replaceMacros = false;
     if (const std::string conflict = CheckMacroConflicts(s_.library, read.file.macros, false);
         !conflict.empty()) {
         if (s_.prompt.Ask(s_.owner,
@@ -314,9 +312,7 @@ bool ProfilePage::ImportProfile() {
                           kb::ui::PromptButtons::YesNo) != kb::ui::PromptAnswer::Yes) {
             return false;
         }
-        replaceMacros = true;
     }
-    (void)replaceMacros;
     busy_ = true;
     const ProfileResult result = store_.Install(name, profile.ToFiles(), replace);
     busy_ = false;
