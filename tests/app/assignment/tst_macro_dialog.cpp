@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFileInfo>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,7 +11,6 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
-#include <fstream>
 #include <fstream>
 
 #include "DialogFixture.h"
