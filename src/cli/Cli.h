@@ -25,6 +25,8 @@ struct CliContext {
     // options, in order, and the options given, by their documented name ("" for a flag).
     std::vector<std::string> positionals;
     std::map<std::string, std::string, std::less<>> options;
+    std::filesystem::path package;  // the UI package "uires" (the keyboard picture's key names)
+    std::filesystem::path package;  // the UI package "uires" (the keyboard picture's key names)
 
     std::filesystem::path ConfigFile() const { return config.empty() ? dir / "config.xml" : config; }
     // The value of a given option, or nullptr when it was not given.
@@ -90,5 +92,10 @@ int CmdVersion(const CliContext& ctx);
 int CmdEffect(const CliContext& ctx);
 int CmdSide(const CliContext& ctx);
 int CmdFilter(const CliContext& ctx);
+int CmdProfile(const CliContext& ctx);
+int CmdAssign(const CliContext& ctx);
+int CmdUnassign(const CliContext& ctx);
+// `kbctl macros export|import`; the macros command hands these over.
+int CmdMacroShare(const CliContext& ctx);
 
 }  // namespace kbctl

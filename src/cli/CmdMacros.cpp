@@ -8,6 +8,9 @@
 namespace kbctl {
 
 int CmdMacros(const CliContext& ctx) {
+    if (!ctx.positionals.empty() && (ctx.positionals[0] == "export" || ctx.positionals[0] == "import")) {
+        return CmdMacroShare(ctx);
+    }
     const bool named = !ctx.positionals.empty();
     const std::filesystem::path path =
         named ? std::filesystem::path(ctx.positionals[0]) : ctx.dir / "macro.xml";

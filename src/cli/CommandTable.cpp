@@ -51,12 +51,17 @@ const std::vector<CommandSpec> kCommands = {
     {.name = "macros",
      .run = CmdMacros,
      .folder = Folder::Reads,
-     .usage = "macros [FILE]",
-     .summary = "the macro groups and the dialog's remembered choices (macro.xml)",
+     .usage = "macros [FILE]\n"
+              "macros export NAME FILE [--replace]\n"
+              "macros import FILE [--replace]",
+     .summary = "the macro groups and the dialog's remembered choices (macro.xml); share one macro",
      .details = "FILE defaults to macro.xml of the settings folder; when that does not exist yet, the\n"
-                "result holds the initial choices and no groups.",
-     .options = {},
-     .maxPositionals = 1,
+                "result holds the initial choices and no groups. export writes one macro group to a\n"
+                "sharing file; import adds the file's macro as a group. --replace overwrites an existing\n"
+                "file (export) or a group of the same name (import).",
+     .options = {{.name = "--replace", .value = "", .help = "overwrite what has the same name",
+                  .kinds = "export import"}},
+     .maxPositionals = 3,
      .positionals = {Completion::AnyFile()}},
     {.name = "key",
      .run = CmdKey,
@@ -138,6 +143,54 @@ const std::vector<CommandSpec> kCommands = {
          {{.name = "--count", .value = "N", .help = "stop after N events (monitor)", .kinds = "monitor"}},
      .maxPositionals = 2,
      .positionals = {Completion::Of("mode reload monitor")}},
+    {.name = "profile",
+     .run = CmdProfile,
+     .folder = Folder::Writes,
+     .usage = "profile list\n"
+              "profile use NAME\n"
+              "profile new NAME\n"
+              "profile rename OLD NEW\n"
+              "profile delete NAME\n"
+              "profile export NAME FILE [--replace]\n"
+              "profile import FILE [--name NAME] [--replace]",
+     .summary = "named sets of assignments and lighting",
+     .details = "use makes NAME the active profile: its files, the filter and the keyboard's lighting. new\n"
+                "copies the active profile. delete removes any profile but the active one. export writes\n"
+                "the profile and the macros it plays to one file; import reads such a file.",
+     .options = {{.name = "--name", .value = "NAME", .help = "the imported profile's name", .kinds = "import"},
+                 {.name = "--replace",
+                  .value = "",
+                  .help = "overwrite a file (export) or a profile or macro of the same name (import)",
+                  .kinds = "export import"}},
+     .maxPositionals = 3,
+     .positionals = {Completion::Of("list use new rename delete export import")}},
+    {.name = "assign",
+     .run = CmdAssign,
+     .folder = Folder::Writes,
+     .usage = "assign KEY --macro NAME [--times N | --while-held | --toggle]\n"
+              "assign KEY --key KEY2\n"
+              "assign KEY --media NAME\n"
+              "assign KEY --shortcut NAME",
+     .summary = "assign a macro, a key, a media key or a shortcut to a key, as the assignment dialog does",
+     .details = "KEY and KEY2 are key names as the keyboard picture shows them (A, F1, Pad 7) or key codes\n"
+                "(0x1E). A macro plays N times (1 by default), repeats while the key is held, or until it\n"
+                "is pressed again. record.bin is rewritten and the filter reloads it.",
+     .options = {{.name = "--macro", .value = "NAME", .help = "play the macro group NAME"},
+                 {.name = "--times", .value = "N", .help = "play the macro N times"},
+                 {.name = "--while-held", .value = "", .help = "repeat the macro while the key is held"},
+                 {.name = "--toggle", .value = "", .help = "repeat the macro until the key is pressed again"},
+                 {.name = "--key", .value = "KEY2", .help = "send KEY2 instead"},
+                 {.name = "--media", .value = "NAME", .help = "a media key of config.xml"},
+                 {.name = "--shortcut", .value = "NAME", .help = "a key combination of config.xml"}},
+     .maxPositionals = 1},
+    {.name = "unassign",
+     .run = CmdUnassign,
+     .folder = Folder::Writes,
+     .usage = "unassign KEY",
+     .summary = "give a key back its own meaning",
+     .details = "record.bin is rewritten and the filter reloads it.",
+     .options = {},
+     .maxPositionals = 1},
     {.name = "help",
      .run = nullptr,
      .folder = Folder::None,

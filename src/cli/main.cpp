@@ -82,6 +82,7 @@ int RunCommand(const kbctl::CommandSpec& command, const GlobalArgs& global, std:
         ctx.dir = *global.dir;
         paths.mode = "--dir";
         paths.package = *global.dir / "uires";
+        ctx.package = paths.package;
         paths.systemConfig = ctx.ConfigFile();
     } else {
         const kb::Folders folders = kb::ResolveFolders(kb::CurrentFolderInputs());
@@ -89,6 +90,7 @@ int RunCommand(const kbctl::CommandSpec& command, const GlobalArgs& global, std:
         ctx.config = folders.configFile;
         paths.mode = folders.portable ? "portable" : "installed";
         paths.package = folders.packageFolder;
+        ctx.package = paths.package;
         paths.systemConfig = folders.systemConfig;
         paths.error = folders.error;
         std::string error;

@@ -71,6 +71,9 @@ kb::app::CMainDlg& AppHarness::Start(bool watchDevices) {
     options.waitForKeyboard = waitForKeyboard;
     options.watchDevices = watchDevices;
     options.onEnd = [this] { ++ends; };
+    if (withProfiles) {
+        options.dataFolder = std::filesystem::path(dir.path().toStdU16String());
+    }
     dlg_ = std::make_unique<kb::app::CMainDlg>(options);
     if (dlg_->Create(loader_)) {
         dlg_->OnInit();

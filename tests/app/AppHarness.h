@@ -69,6 +69,7 @@ class AppHarness {
     mutable ManualSendTimer sendTimer;
     bool waitForKeyboard = false;  // as a start with -hid
     int ends = 0;
+    bool withProfiles = false;  // the window lists and follows the folder's profiles
 
   private:
     kb::ui::LayoutLoader loader_;

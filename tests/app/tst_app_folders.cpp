@@ -70,6 +70,36 @@ class AppFoldersTest : public QObject {
         QVERIFY(!QFile::exists(Path("home2/.config")));
     }
 
+    void finishesAProfileSwitchAKilledProcessLeft() {
+        // Profile B was being switched in when the switching process was killed: the settings folder still
+        // holds A's record file and the marker says where the switch was going.
+        const QString settings = Path("home3/.config/kbstudio");
+        QVERIFY(QDir().mkpath(settings + "/profiles/A"));
+        QVERIFY(QDir().mkpath(settings + "/profiles/B"));
+        const QByteArray recordsA(6, '\0');
+        const QByteArray recordsB = QByteArray::fromHex(
+            "100001001e00000030000000410000000000"
+            "60ffffff");
+        const auto write = [](const QString& file, const QByteArray& bytes) {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QCOMPARE(f.write(bytes), bytes.size());
+        };
+        write(settings + "/record.bin", recordsA);
+        write(settings + "/profiles/A/record.bin", recordsA);
+        write(settings + "/profiles/B/record.bin", recordsB);
+        write(settings + "/profiles/active", "A\nB\n");
+        const auto read = [](const QString& file) {
+            QFile f(file);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        QProcess program;
+        Start(program, Path("home3"));
+        QTRY_COMPARE_WITH_TIMEOUT(read(settings + "/profiles/active"), QByteArray("B\n"), 20000);
+        Stop(program);
+        QCOMPARE(read(settings + "/record.bin"), recordsB);
+    }
+
     void namesAFolderItCannotMake() {
         QFile blocker(Path("blocked"));
         QVERIFY(blocker.open(QIODevice::WriteOnly));  // a file where HOME should be a folder

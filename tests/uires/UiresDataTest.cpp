@@ -124,11 +124,41 @@ QList<QPair<QString, QString>> RequiredTexts() {
         }
     }
     // Texts the code builds and translates with the empty context.
-    for (const char* text :
-         {"Firmware", ": ", "Early version", "Speed", "Brightness", "Start record", "Stop record", "key down",
-          "key up", "replace", "Warning", "Please insert USB device!", "Please insert USB device",
-          "The firmware is already the latest version and no upgrade is required.",
-          "All settings will be restored, are you sure you want to continue?"}) {
+    for (const char* text : {"Firmware",
+                             ": ",
+                             "Early version",
+                             "Speed",
+                             "Brightness",
+                             "Start record",
+                             "Stop record",
+                             "key down",
+                             "key up",
+                             "replace",
+                             "Warning",
+                             "Please insert USB device!",
+                             "Please insert USB device",
+                             "The firmware is already the latest version and no upgrade is required.",
+                             "All settings will be restored, are you sure you want to continue?",
+                             "Shared files (*.xml);;All files (*)",
+                             "Profiles",
+                             "Name of the new profile (a copy of the active one):",
+                             "New profile",
+                             "New name of the profile \"%1\":",
+                             "Rename profile",
+                             "The active profile is the only one; it cannot be deleted.",
+                             "Profile to delete (the active one stays):",
+                             "Delete profile",
+                             "Delete the profile \"%1\"? This cannot be undone.",
+                             "Export profile",
+                             "The file cannot be written: %1",
+                             "Import profile",
+                             "The file cannot be read.",
+                             "The file holds no profile.",
+                             "A profile named \"%1\" exists. Replace it?",
+                             "Replace the macros of the same names?",
+                             "Export macro",
+                             "Import macro",
+                             "The file holds no macro."}) {
         texts.append({QString(), QString::fromUtf8(text)});
     }
     // Media and function key names of the sample settings file, shown in the dialog's lists.

@@ -251,6 +251,30 @@
         <source>The keyboard keeps one profile.</source>
         <translation>键盘只保存一个配置。</translation>
     </message>
+    <message>
+        <source>The active profile: its assignments and lighting</source>
+        <translation>当前配置：其按键分配与灯光</translation>
+    </message>
+    <message>
+        <source>A new profile: a copy of the active one</source>
+        <translation>新建配置：复制当前配置</translation>
+    </message>
+    <message>
+        <source>Rename the active profile</source>
+        <translation>重命名当前配置</translation>
+    </message>
+    <message>
+        <source>Delete a profile that is not active</source>
+        <translation>删除一个非当前的配置</translation>
+    </message>
+    <message>
+        <source>Import a profile from a file</source>
+        <translation>从文件导入配置</translation>
+    </message>
+    <message>
+        <source>Export the active profile to a file</source>
+        <translation>将当前配置导出到文件</translation>
+    </message>
 </context>
 <context>
     <name>macro</name>
@@ -462,6 +486,22 @@
     <message>
         <source>Repeat times</source>
         <translation>重复次数</translation>
+    </message>
+    <message>
+        <source>Import</source>
+        <translation>导入</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>导出</translation>
+    </message>
+    <message>
+        <source>Import a macro from a file</source>
+        <translation>从文件导入宏</translation>
+    </message>
+    <message>
+        <source>Export the selected macro to a file</source>
+        <translation>将所选的宏导出到文件</translation>
     </message>
 </context>
 <context>
@@ -736,6 +776,86 @@
     <message>
         <source>This play mode cannot be stored for a key. The key keeps its previous assignment.</source>
         <translation>此播放方式无法保存到按键。该按键保留原来的分配。</translation>
+    </message>
+    <message>
+        <source>Shared files (*.xml);;All files (*)</source>
+        <translation>共享文件 (*.xml);;所有文件 (*)</translation>
+    </message>
+    <message>
+        <source>Profiles</source>
+        <translation>配置</translation>
+    </message>
+    <message>
+        <source>Name of the new profile (a copy of the active one):</source>
+        <translation>新配置的名称（复制当前配置）：</translation>
+    </message>
+    <message>
+        <source>New profile</source>
+        <translation>新建配置</translation>
+    </message>
+    <message>
+        <source>New name of the profile &quot;%1&quot;:</source>
+        <translation>配置“%1”的新名称：</translation>
+    </message>
+    <message>
+        <source>Rename profile</source>
+        <translation>重命名配置</translation>
+    </message>
+    <message>
+        <source>The active profile is the only one; it cannot be deleted.</source>
+        <translation>当前配置是唯一的配置，不能删除。</translation>
+    </message>
+    <message>
+        <source>Profile to delete (the active one stays):</source>
+        <translation>要删除的配置（当前配置保留）：</translation>
+    </message>
+    <message>
+        <source>Delete profile</source>
+        <translation>删除配置</translation>
+    </message>
+    <message>
+        <source>Delete the profile &quot;%1&quot;? This cannot be undone.</source>
+        <translation>删除配置“%1”？此操作无法撤销。</translation>
+    </message>
+    <message>
+        <source>Export profile</source>
+        <translation>导出配置</translation>
+    </message>
+    <message>
+        <source>The file cannot be written: %1</source>
+        <translation>无法写入文件：%1</translation>
+    </message>
+    <message>
+        <source>Import profile</source>
+        <translation>导入配置</translation>
+    </message>
+    <message>
+        <source>The file cannot be read.</source>
+        <translation>无法读取文件。</translation>
+    </message>
+    <message>
+        <source>The file holds no profile.</source>
+        <translation>文件中没有配置。</translation>
+    </message>
+    <message>
+        <source>A profile named &quot;%1&quot; exists. Replace it?</source>
+        <translation>已有名为“%1”的配置。要替换吗？</translation>
+    </message>
+    <message>
+        <source>Replace the macros of the same names?</source>
+        <translation>替换同名的宏吗？</translation>
+    </message>
+    <message>
+        <source>Export macro</source>
+        <translation>导出宏</translation>
+    </message>
+    <message>
+        <source>Import macro</source>
+        <translation>导入宏</translation>
+    </message>
+    <message>
+        <source>The file holds no macro.</source>
+        <translation>文件中没有宏。</translation>
     </message>
 </context>
 <context>

@@ -251,6 +251,30 @@
         <source>The keyboard keeps one profile.</source>
         <translation>The keyboard keeps one profile.</translation>
     </message>
+    <message>
+        <source>The active profile: its assignments and lighting</source>
+        <translation>The active profile: its assignments and lighting</translation>
+    </message>
+    <message>
+        <source>A new profile: a copy of the active one</source>
+        <translation>A new profile: a copy of the active one</translation>
+    </message>
+    <message>
+        <source>Rename the active profile</source>
+        <translation>Rename the active profile</translation>
+    </message>
+    <message>
+        <source>Delete a profile that is not active</source>
+        <translation>Delete a profile that is not active</translation>
+    </message>
+    <message>
+        <source>Import a profile from a file</source>
+        <translation>Import a profile from a file</translation>
+    </message>
+    <message>
+        <source>Export the active profile to a file</source>
+        <translation>Export the active profile to a file</translation>
+    </message>
 </context>
 <context>
     <name>macro</name>
@@ -462,6 +486,22 @@
     <message>
         <source>Repeat times</source>
         <translation>Repeat times</translation>
+    </message>
+    <message>
+        <source>Import</source>
+        <translation>Import</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>Export</translation>
+    </message>
+    <message>
+        <source>Import a macro from a file</source>
+        <translation>Import a macro from a file</translation>
+    </message>
+    <message>
+        <source>Export the selected macro to a file</source>
+        <translation>Export the selected macro to a file</translation>
     </message>
 </context>
 <context>
@@ -736,6 +776,86 @@
     <message>
         <source>This play mode cannot be stored for a key. The key keeps its previous assignment.</source>
         <translation>This play mode cannot be stored for a key. The key keeps its previous assignment.</translation>
+    </message>
+    <message>
+        <source>Shared files (*.xml);;All files (*)</source>
+        <translation>Shared files (*.xml);;All files (*)</translation>
+    </message>
+    <message>
+        <source>Profiles</source>
+        <translation>Profiles</translation>
+    </message>
+    <message>
+        <source>Name of the new profile (a copy of the active one):</source>
+        <translation>Name of the new profile (a copy of the active one):</translation>
+    </message>
+    <message>
+        <source>New profile</source>
+        <translation>New profile</translation>
+    </message>
+    <message>
+        <source>New name of the profile &quot;%1&quot;:</source>
+        <translation>New name of the profile &quot;%1&quot;:</translation>
+    </message>
+    <message>
+        <source>Rename profile</source>
+        <translation>Rename profile</translation>
+    </message>
+    <message>
+        <source>The active profile is the only one; it cannot be deleted.</source>
+        <translation>The active profile is the only one; it cannot be deleted.</translation>
+    </message>
+    <message>
+        <source>Profile to delete (the active one stays):</source>
+        <translation>Profile to delete (the active one stays):</translation>
+    </message>
+    <message>
+        <source>Delete profile</source>
+        <translation>Delete profile</translation>
+    </message>
+    <message>
+        <source>Delete the profile &quot;%1&quot;? This cannot be undone.</source>
+        <translation>Delete the profile &quot;%1&quot;? This cannot be undone.</translation>
+    </message>
+    <message>
+        <source>Export profile</source>
+        <translation>Export profile</translation>
+    </message>
+    <message>
+        <source>The file cannot be written: %1</source>
+        <translation>The file cannot be written: %1</translation>
+    </message>
+    <message>
+        <source>Import profile</source>
+        <translation>Import profile</translation>
+    </message>
+    <message>
+        <source>The file cannot be read.</source>
+        <translation>The file cannot be read.</translation>
+    </message>
+    <message>
+        <source>The file holds no profile.</source>
+        <translation>The file holds no profile.</translation>
+    </message>
+    <message>
+        <source>A profile named &quot;%1&quot; exists. Replace it?</source>
+        <translation>A profile named &quot;%1&quot; exists. Replace it?</translation>
+    </message>
+    <message>
+        <source>Replace the macros of the same names?</source>
+        <translation>Replace the macros of the same names?</translation>
+    </message>
+    <message>
+        <source>Export macro</source>
+        <translation>Export macro</translation>
+    </message>
+    <message>
+        <source>Import macro</source>
+        <translation>Import macro</translation>
+    </message>
+    <message>
+        <source>The file holds no macro.</source>
+        <translation>The file holds no macro.</translation>
     </message>
 </context>
 <context>

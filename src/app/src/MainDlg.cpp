@@ -2,12 +2,14 @@
 
 #include <QComboBox>
 #include <QTimer>
+#include <QSignalBlocker>
 
 #include "kb/app/DeviceNotifier.h"
 #include "kb/app/KeyboardMatch.h"
 #include "kb/app/SettingsNotice.h"
 #include "kb/app/SingleInstance.h"
 #include "kb/common/AppConfig.h"
+#include "kb/common/ProgramFolder.h"
 #include "kb/common/Trace.h"
 #include "kb/device/HidPath.h"
 #include "kb/device/KeyboardMatch.h"
@@ -94,7 +96,17 @@ bool CMainDlg::Create(kb::ui::LayoutLoader& loader) {
     bridge_->SetHandler([this](const kb::ui::WidgetEvent& event) { return table_.Dispatch(event); });
     chrome_ = std::make_unique<WindowChrome>(
         window_, WindowChrome::Hooks{[this] { device_->OnFirmwareCheck(); }, [this] { DestroyWindow(); },
-                                     [this] { RestoreCodeTexts(); }, [this] { return destroyed_; }});
+                                     [this] { RestoreCodeTexts(); }, [this] { return destroyed_; },
+                                     [this](QMenu& menu) {
+                                         if (profiles_) {
+                                             profiles_->FillMenu(menu);
+                                         }
+                                     }});
+    if (!options_.dataFolder.empty()) {
+        profiles_ = std::make_unique<ProfilePage>(ProfilePage::Services{options_.dataFolder, *prompt_,
+                                                                        MacroLibrary::Instance(), window_,
+                                                                        [this] { ReloadActiveProfile(); }});
+    }
     BuildEventTable();
     return true;
 }
@@ -104,6 +116,9 @@ void CMainDlg::BuildEventTable() {
     table_.OnName(QString::fromUtf16(kb::ui::kEventCommand), QStringLiteral("btn_restore_factory"),
                   [this](const auto&) { device_->OnBtnRestoreFactory(); });
     lighting_->AddEvents(table_);
+    if (profiles_) {
+        profiles_->AddEvents(table_);
+    }
 }
 
 void CMainDlg::FindWidgets() {
@@ -112,7 +127,9 @@ void CMainDlg::FindWidgets() {
     profileList_ = kb::ui::FindByName<QComboBox>(root, u"cbx_in_lv", u"combobox");
     lighting_->FindWidgets(root, *bridge_);
     device_->FindWidgets(root);
-    if (profileList_ != nullptr) {
+    if (profiles_) {
+        profiles_->FindWidgets(root, *bridge_);
+    } else if (profileList_ != nullptr) {
         profileList_->setCurrentIndex(0);
         bridge_->Subscribe(profileList_, QString::fromUtf16(kb::ui::kEventComboSelChange),
                            [](const kb::ui::WidgetEvent&) { return true; });
@@ -169,6 +186,9 @@ void CMainDlg::StartWithKeyboard() {
     lighting_->SyncSideControls(true, true);
     tasks_->Start();
     PostStartupReports();
+    if (profiles_) {
+        profiles_->Start();
+    }
 }
 
 void CMainDlg::ShowWaitingTip() {
@@ -187,6 +207,39 @@ void CMainDlg::ShowWaitingTip() {
         tray->setTip(layoutTip_);
         layoutTip_.clear();
     }
+}
+
+void CMainDlg::ReloadActiveProfile() {
+    if (destroyed_) {
+        return;
+    }
+    std::vector<int32_t> previousKeys;
+    for (const KeyRecord& record : KeyRecordTable::Instance().Records()) {
+        previousKeys.push_back(static_cast<int32_t>(record.code));
+    }
+    const std::filesystem::path& folder = options_.dataFolder;
+    KeyRecordTable::Instance().LoadRecords(SettingsPath(folder, "record.bin"));
+    LedEffectConfig::Instance().Load(SettingsPath(folder, "ledeffect.xml"));
+    SideLightConfig::Instance().Load(SettingsPath(folder, "sidemodel.xml"));
+    {
+        // The lists show the new selection without sending it: the whole lighting is sent once below.
+        const QSignalBlocker quietEffects(
+            kb::ui::FindByName<QComboBox>(window_, u"cbx_color_effect", u"combobox"));
+        const QSignalBlocker quietSides(
+            kb::ui::FindByName<QComboBox>(window_, u"cbx_side_color_effect", u"combobox"));
+        ShowFactorySettings(previousKeys);  // unmarks and relabels the old profile's keys
+    }
+    if (assignments_) {
+        assignments_->ShowStoredAssignments();
+    }
+    if (picture_ != nullptr) {
+        picture_->update();
+    }
+    if (hid_.IsOpen()) {
+        sender_->SendLedEffect(-1);
+        sender_->SendSideLight(-1);
+    }
+    filter_->ReloadAssignments();
 }
 
 void CMainDlg::PostStartupReports() {

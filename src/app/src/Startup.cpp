@@ -22,6 +22,7 @@
 #include "kb/lighting/LedEffectConfig.h"
 #include "kb/lighting/SideLightConfig.h"
 #include "kb/macros/MacroLibrary.h"
+#include "kb/profiles/ProfileStore.h"
 #include "kb/ui/LayoutLoader.h"
 #include "kb/ui/Package.h"
 #include "kb/ui/Prompt.h"
@@ -102,6 +103,11 @@ int RunKbStudio(int argc, char** argv) {
     kb::ui::LayoutLoader loader;  // loads no Qt Designer plugins
     kb::widgets::RegisterProgramWidgets(loader);
 
+    // Before anything reads the settings files: a profile switch that a killed process left half done is
+    // finished, so the files read next are one whole profile; the first start makes "Default".
+    if (const ProfileResult profiles = ProfileStore(folder).Open(); !profiles) {
+        Trace("kbstudio: profiles: %s\n", profiles.error.c_str());
+    }
     MacroLibrary::Instance().Load(SettingsPath(folder, "macro.xml"));
     KeyRecordTable::Instance().LoadRecords(SettingsPath(folder, "record.bin"));
     SideLightConfig::Instance().Load(SettingsPath(folder, "sidemodel.xml"));
@@ -130,6 +136,7 @@ int RunKbStudio(int argc, char** argv) {
     MainDlgOptions options;
     options.instance = &instance;
     options.waitForKeyboard = hidden;  // from the autostart entry: no warning box at login
+    options.dataFolder = folder;
     // Posted: a window destroyed during start-up ends the loop as soon as it runs.
     options.onEnd = [] {
         QMetaObject::invokeMethod(

@@ -39,6 +39,21 @@ WindowChrome::WindowChrome(QWidget* window, Hooks hooks) : window_(window), hook
     tray_ = kb::ui::FindByName<SShellNotifyIcon>(window_, u"tray_icon", u"shellnotifyicon");
     if (tray_ != nullptr) {
         QObject::connect(tray_, &SShellNotifyIcon::command, this, [this](int id) { OnCommand(id); });
+        tray_->SetMenuFiller([this](QMenu& menu) {
+            if (hooks_.fillTrayMenu && !hooks_.ended()) {
+                QAction* first = menu.actions().isEmpty() ? nullptr : menu.actions().front();
+                QMenu entries;
+                hooks_.fillTrayMenu(entries);
+                if (entries.actions().isEmpty()) {
+                    return;
+                }
+                for (QAction* action : entries.actions()) {
+                    action->setParent(&menu);
+                    menu.insertAction(first, action);
+                }
+                menu.insertSeparator(first);
+            }
+        });
         tray_->Install();
     }
 }

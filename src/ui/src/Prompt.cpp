@@ -1,6 +1,9 @@
 #include "kb/ui/Prompt.h"
 
+#include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
+#include <algorithm>
 
 namespace kb::ui {
 
@@ -22,6 +25,28 @@ PromptAnswer MessageBoxPrompt::Ask(QWidget* owner, const QString& text, const QS
                        : PromptAnswer::No;
     }
     return PromptAnswer::Cancel;
+}
+
+std::optional<QString> MessageBoxPrompt::AskText(QWidget* owner, const QString& text, const QString& caption,
+                                                 const QString& initial, const QStringList& choices) {
+    bool ok = false;
+    QString answer;
+    if (choices.isEmpty()) {
+        answer = QInputDialog::getText(owner, caption, text, QLineEdit::Normal, initial, &ok);
+    } else {
+        const int current = std::max(0, static_cast<int>(choices.indexOf(initial)));
+        answer = QInputDialog::getItem(owner, caption, text, choices, current, false, &ok);
+    }
+    if (!ok) {
+        return std::nullopt;
+    }
+    return answer;
+}
+
+QString MessageBoxPrompt::AskFile(QWidget* owner, const QString& caption, bool save, const QString& suggested,
+                                  const QString& filter) {
+    return save ? QFileDialog::getSaveFileName(owner, caption, suggested, filter)
+                : QFileDialog::getOpenFileName(owner, caption, suggested, filter);
 }
 
 }  // namespace kb::ui

@@ -114,11 +114,19 @@ void SShellNotifyIcon::HandleClick(int mouseCode) {
     }
 }
 
-void SShellNotifyIcon::ShowTrayMenu() {
+std::unique_ptr<QMenu> SShellNotifyIcon::BuildTrayMenu() {
     if (menuKind_ == kb::ui::MenuKind::None) {
-        return;
+        return nullptr;
     }
     auto menu = kb::ui::LoadMenu(menuName_);
+    if (menu && menuFiller_) {
+        menuFiller_(*menu);
+    }
+    return menu;
+}
+
+void SShellNotifyIcon::ShowTrayMenu() {
+    auto menu = BuildTrayMenu();
     if (!menu) {
         return;
     }

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,6 +11,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <fstream>
 
 #include "DialogFixture.h"
 #include "kb/device/FilterWire.h"
@@ -329,6 +331,47 @@ class TestMacroDialog : public QObject {
         Click(*d, "groupDel");
         QCOMPARE(w.library.group, -1);
         QCOMPARE(d->StepAdapter().rowCount(), 0);
+    }
+
+    // Export of the selected group and import back: a same-named group with other steps is replaced only
+    // when the user says so; otherwise an imported macro is a new group; a bad file changes nothing.
+    void groupExportAndImport() {
+        DialogWorld w;
+        w.AddGroup(u"Mail");
+        w.library.groups[0].AppendStep(kA, 1, 10, u"A");
+        w.library.groups[0].AppendStep(kA, 0, 20, u"A");
+        auto d = w.Open();
+        QVERIFY(d);
+        ClickRow(*d, "macro_group", 0);
+        const QString file = QString::fromStdU16String((w.dir / "mail.xml").u16string());
+        w.prompt.PushFile(file);
+        Click(*d, "groupExport");
+        QVERIFY(QFileInfo(file).isFile());
+
+        w.library.groups[0].steps.pop_back();
+        w.prompt.PushFile(file);
+        w.prompt.Push(kb::ui::PromptAnswer::No);
+        Click(*d, "groupImport");
+        QCOMPARE(w.library.groups[0].steps.size(), std::size_t{1});
+        w.prompt.PushFile(file);
+        w.prompt.Push(kb::ui::PromptAnswer::Yes);
+        Click(*d, "groupImport");
+        QCOMPARE(w.library.groups[0].steps.size(), std::size_t{2});
+        QCOMPARE(d->StepAdapter().rowCount(), 2);  // the shown group's steps, as now stored
+        QVERIFY(w.LibraryFile().find("name=\"Mail\"") != std::string::npos);
+
+        w.library.groups[0].name = u"Other";
+        w.prompt.PushFile(file);
+        Click(*d, "groupImport");
+        QCOMPARE(w.library.groups.size(), std::size_t{2});
+        QCOMPARE(w.library.groups[1].name, u"Mail");
+
+        std::ofstream(w.dir / "bad.xml") << "<kbstudio version=\"1\"><macro/></kbstudio>";
+        const std::size_t asked = w.prompt.AskedSoFar().size();
+        w.prompt.PushFile(QString::fromStdU16String((w.dir / "bad.xml").u16string()));
+        Click(*d, "groupImport");
+        QCOMPARE(w.prompt.AskedSoFar().size(), asked + 2);  // the file, then why it is refused
+        QCOMPARE(w.library.groups.size(), std::size_t{2});
     }
 
     // With no row selected, the delete button must not erase the steps of the group still on show.

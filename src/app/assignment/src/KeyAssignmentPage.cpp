@@ -3,6 +3,7 @@
 #include "kb/common/AppConfig.h"
 #include "kb/common/Trace.h"
 #include "kb/device/FilterChannel.h"
+#include "kb/profiles/Assignment.h"
 #include "kb/ui/Prompt.h"
 #include "kb/ui/Translator.h"
 
@@ -118,71 +119,22 @@ void KeyAssignmentPage::Confirm(int32_t code, const QString& name) {
 }
 
 bool KeyAssignmentPage::BuildRecord(int32_t code, const QString& name, kb::KeyRecord& record) const {
-    record.code = static_cast<uint32_t>(code);
-    record.keyName = name.toStdU16String();
-    const kb::MacroLibrary& lib = s_.library;
-    switch (lib.type) {
-        case kb::kKindMacro: {
-            const kb::MacroGroup* group = lib.group >= 0 ? lib.GroupAt(lib.group) : nullptr;
-            if (group == nullptr) {
-                return false;
-            }
-            record.kind = kb::kKindMacro;
-            record.parameter = lib.repeat;
-            record.mode = lib.play + 2;
-            record.assignedName = group->name;
-            record.steps = group->steps;
-            return true;
+    // The record comes from the builder kbctl uses too, so the same choice writes the same bytes.
+    const kb::PictureKeyName pictureName = [this](uint32_t key) -> std::optional<std::u16string> {
+        KeyButton button;
+        if (s_.picture == nullptr || !s_.picture->GetButton(static_cast<int32_t>(key), button)) {
+            return std::nullopt;
         }
-        case kb::kKindSingleKey: {
-            KeyButton key;
-            if (s_.picture == nullptr || !s_.picture->GetButton(lib.skcode, key)) {
-                return false;
-            }
-            record.kind = kb::kKindSingleKey;
-            record.parameter = lib.skcode;
-            record.mode = 1;
-            record.assignedName = key.name.toStdU16String();
-            return true;
-        }
-        case kb::kKindMediaKey: {
-            const auto& items = s_.config.MediaKeys();
-            if (lib.media < 0 || static_cast<std::size_t>(lib.media) >= items.size()) {
-                return false;
-            }
-            const kb::MediaKeyItem& item = items[static_cast<std::size_t>(lib.media)];
-            record.kind = kb::kKindMediaKey;
-            record.parameter = 1;
-            record.mode = 2;
-            record.assignedName = item.name;
-            record.steps = {kb::MacroStep{item.code, 0, 0, u""}};
-            return true;
-        }
-        case kb::kKindFunctionKey: {
-            const auto& items = s_.config.FunctionKeys();
-            if (lib.function < 0 || static_cast<std::size_t>(lib.function) >= items.size() ||
-                items[static_cast<std::size_t>(lib.function)].keys.empty()) {
-                return false;
-            }
-            const kb::FunctionKeyItem& item = items[static_cast<std::size_t>(lib.function)];
-            record.kind = kb::kKindFunctionKey;
-            record.parameter = 1;
-            record.mode = 2;
-            record.assignedName = item.name;
-            for (const auto& [key, delay] : item.keys) {
-                // 32-bit arithmetic as the file stores it: a delay of 2147483647 in "config.xml" wraps
-                // instead of overflowing.
-                const auto upDelay = static_cast<int32_t>(static_cast<uint32_t>(delay) + 1u);
-                record.steps.push_back(kb::MacroStep{static_cast<uint32_t>(key), 1, upDelay, u""});
-            }
-            for (const auto& [key, delay] : item.keys) {
-                record.steps.push_back(kb::MacroStep{static_cast<uint32_t>(key), 0, delay, u""});
-            }
-            return true;
-        }
-        default:
-            return false;
+        return button.name.toStdU16String();
+    };
+    std::optional<kb::KeyRecord> built =
+        kb::BuildAssignmentRecord(static_cast<uint32_t>(code), name.toStdU16String(),
+                                  kb::ChoiceFromLibrary(s_.library), s_.library, s_.config, pictureName);
+    if (!built) {
+        return false;
     }
+    record = std::move(*built);
+    return true;
 }
 
 void KeyAssignmentPage::Delete(int32_t code) {

@@ -371,13 +371,16 @@ void MacroRecordDlg::OnCommand(const kb::ui::WidgetEvent& event) {
         OnGroupAdd();
     } else if (name == u"groupDel") {
         OnGroupDel();
+    } else if (name == u"groupImport") {
+        OnGroupImport();
+    } else if (name == u"groupExport") {
+        OnGroupExport();
     } else if (name == u"item_up" || name == u"item_down" || name == u"item_delete" ||
                name == u"item_clear") {
         OnStepButton(name);
     } else if (event.sender == recordCheck_) {
         OnRecordClicked();
     }
-    // groupImport and groupExport have no behaviour.
 }
 
 void MacroRecordDlg::reject() {

@@ -8,12 +8,14 @@
 #include <QObject>
 #include <QPointer>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <vector>
 
 #include "kb/app/DevicePart.h"
 #include "kb/app/LightingPage.h"
+#include "kb/app/ProfilePage.h"
 #include "kb/app/WindowChrome.h"
 #include "kb/assignment/KeyAssignmentPage.h"
 #include "kb/common/TaskThread.h"
@@ -48,6 +50,8 @@ struct MainDlgOptions {
     // Started hidden (-hid, at login): a missing keyboard is waited for in the tray without a warning,
     // and the start-up goes on when it arrives.
     bool waitForKeyboard = false;
+    // The settings folder whose profiles the window lists and follows; none when empty.
+    std::filesystem::path dataFolder;
 };
 
 class CMainDlg : public QObject {
@@ -81,6 +85,11 @@ class CMainDlg : public QObject {
     DevicePart& Device() { return *device_; }
     WindowChrome& Chrome() { return *chrome_; }
     kb::assignment::KeyAssignmentPage* Assignments() const { return assignments_.get(); }
+    // Null without a data folder, or before the window is created.
+    ProfilePage* Profiles() const { return profiles_.get(); }
+
+    // The settings folder's files hold another profile now: read again, shown, sent, filter reloaded.
+    void ReloadActiveProfile();
 
     // State, for the pages and for tests.
     HidDevice& Hid() { return hid_; }
@@ -125,6 +134,7 @@ class CMainDlg : public QObject {
     std::unique_ptr<DevicePart> device_;
     std::unique_ptr<WindowChrome> chrome_;
     std::unique_ptr<kb::assignment::KeyAssignmentPage> assignments_;
+    std::unique_ptr<ProfilePage> profiles_;
 
     std::unique_ptr<DeviceWatcher> watcher_;
     std::unique_ptr<QObject> watchNotifier_;

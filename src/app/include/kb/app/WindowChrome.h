@@ -19,10 +19,11 @@ namespace kb::app {
 class WindowChrome : public QObject {
   public:
     struct Hooks {
-        std::function<void()> firmwareCheck;     // the menus' command 1
-        std::function<void()> close;             // the program ends: close button, menu exit, window closed
-        std::function<void()> restoreCodeTexts;  // after a language change, the texts the code wrote
-        std::function<bool()> ended;             // the window ended: it is never shown again
+        std::function<void()> firmwareCheck;       // the menus' command 1
+        std::function<void()> close;               // the program ends: close button, menu exit, window closed
+        std::function<void()> restoreCodeTexts;    // after a language change, the texts the code wrote
+        std::function<bool()> ended;               // the window ended: it is never shown again
+        std::function<void(QMenu&)> fillTrayMenu;  // entries of the window's own at the tray menu's top
     };
 
     // Makes the window frameless, gives it its icon, watches it and its title bar, installs the tray.

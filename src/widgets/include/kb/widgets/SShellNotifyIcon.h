@@ -6,10 +6,12 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "kb/ui/MenuLoader.h"
 
+class QMenu;
 class QSystemTrayIcon;
 
 class SShellNotifyIcon : public QWidget {
@@ -55,6 +57,10 @@ class SShellNotifyIcon : public QWidget {
     // The window may take a click (left 514, right 516) first: return true when it did.
     void SetClickFilter(std::function<bool(int mouseCode)> filter) { clickFilter_ = std::move(filter); }
     void HandleClick(int mouseCode);
+    // Adds entries to the tray menu each time it opens (they act on their own; their command is 0).
+    void SetMenuFiller(std::function<void(QMenu&)> filler) { menuFiller_ = std::move(filler); }
+    // The tray menu as it opens: the layout's menu with the filler's entries.
+    std::unique_ptr<QMenu> BuildTrayMenu();
 
   signals:
     // A command of the tray menu.
@@ -77,4 +83,5 @@ class SShellNotifyIcon : public QWidget {
     int duration_ = 200;
     bool installed_ = false;
     std::function<bool(int)> clickFilter_;
+    std::function<void(QMenu&)> menuFiller_;
 };

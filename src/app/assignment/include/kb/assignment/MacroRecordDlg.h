@@ -106,6 +106,8 @@ class MacroRecordDlg : public QDialog {
     void OnRecordClicked();
     void OnGroupAdd();
     void OnGroupDel();
+    void OnGroupImport();
+    void OnGroupExport();
     void OnStepButton(const QString& name);
     void StartCapture();  // monitor + capture mode, for recording and the single-key tab
     void UpdateListeningMark();
