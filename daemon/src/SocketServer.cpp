@@ -188,7 +188,7 @@ void SocketServer::Push(const fw::KeyEvent& event) {
             c.lastActive = now;
             c.out.erase(c.out.begin(), c.out.begin() + n);
         }
-        if (c.out.empty()) {
+        if (c.out.empty() && c.in.empty()) {
             c.busySince.reset();
         }
     }
@@ -307,7 +307,9 @@ bool SocketServer::WriteTo(Client& c) {
         c.lastActive = clock_();
         c.out.erase(c.out.begin(), c.out.begin() + n);
     }
-    c.busySince.reset();
+    if (c.in.empty()) {
+        c.busySince.reset();  // a half-sent request keeps its time-out running
+    }
     return !c.closeAfterReply;
 }
 

@@ -6,6 +6,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <array>
 #include <filesystem>
 #include <memory>
 
@@ -23,9 +24,12 @@ using std::chrono::milliseconds;
 class OkHandler : public IRequestHandler {
   public:
     int requests = 0;
-    fw::Status HandleRequest(uint32_t, std::span<const std::byte>, std::span<std::byte>,
-                             RequestContext&) override {
+    fw::Status HandleRequest(uint32_t code, std::span<const std::byte>, std::span<std::byte>,
+                             RequestContext& context) override {
         ++requests;
+        if (code == fw::kSubscribeKeys) {
+            context.subscribe = true;
+        }
         return fw::Status::Ok;
     }
 };
@@ -103,6 +107,31 @@ TEST_F(SocketServerClients, AStalledRequestIsDroppedAndAQuietClientIsNot) {
     server_.Service();
     EXPECT_EQ(handler_.requests, 1);
     EXPECT_FALSE(server_.NextDeadline().has_value());
+}
+
+// Pushed events that flow freely do not hide a request left half sent.
+TEST_F(SocketServerClients, PushedEventsDoNotResetAStalledRequestsTimeOut) {
+    const UniqueFd client = Connect();
+    server_.Service();
+    std::array<std::byte, fw::kHeaderBytes + 4> subscribe{};
+    const fw::Header h = fw::MakeHeader(fw::kSubscribeKeys, 4);
+    std::copy(h.begin(), h.end(), subscribe.begin());
+    ASSERT_EQ(::send(client.Get(), subscribe.data(), subscribe.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(subscribe.size()));
+    server_.Service();
+    server_.Service();
+    EXPECT_FALSE(HungUp(client));  // reads the reply
+
+    Send(client, fw::MakeHeader(fw::kReadHeldKeys, 0), 3);
+    server_.Service();
+    const Time started = now_;
+    for (int i = 0; i < 3; ++i) {
+        now_ += SocketServer::kStalledAfter / 2;
+        server_.Push({0x1E, i % 2 == 0, 0});
+        server_.Service();
+    }
+    ASSERT_GT(now_ - started, SocketServer::kStalledAfter);
+    EXPECT_TRUE(HungUp(client));
 }
 
 TEST_F(SocketServerClients, AFullTableDropsTheClientQuietTheLongest) {
