@@ -26,7 +26,6 @@ struct CliContext {
     std::vector<std::string> positionals;
     std::map<std::string, std::string, std::less<>> options;
     std::filesystem::path package;  // the UI package "uires" (the keyboard picture's key names)
-    std::filesystem::path package;  // the UI package "uires" (the keyboard picture's key names)
 
     std::filesystem::path ConfigFile() const { return config.empty() ? dir / "config.xml" : config; }
     // The value of a given option, or nullptr when it was not given.

@@ -1,12 +1,8 @@
 #include "LightingFiles.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <iostream>
-#include <optional>
 #include <system_error>
-
-#include "kb/common/AtomicFile.h"
 
 namespace kbctl {
 namespace {
@@ -20,10 +16,14 @@ void TellUnreadable(const CliContext& ctx, const kb::EffectSettingsFile& file) {
 }  // namespace
 
 void LoadLightingFiles(const CliContext& ctx, kb::SideLightConfig& sides, kb::LedEffectConfig& effects) {
-void TellUnreadable(const CliContext& ctx, const kb::EffectSettingsFile& file) {
-    if (file.LastLoad().Unreadable()) {
-        std::cerr << "kbctl " << ctx.command << ": " << file.LastLoad().Message() << '\n';
-    }
+    RequireFolder(ctx);
+    // A false result is an unreadable file, kept aside and replaced; only a failed replacement is an error.
+    static_cast<void>(sides.Load(ctx.dir / "sidemodel.xml"));
+    TellUnreadable(ctx, sides);
+    RequireSaved(sides.LastError().empty(), sides);
+    static_cast<void>(effects.Load(ctx.dir / "ledeffect.xml"));
+    TellUnreadable(ctx, effects);
+    RequireSaved(effects.LastError().empty(), effects);
 }
 
 void RequireSaved(bool saved, const kb::EffectSettingsFile& file) {
