@@ -11,6 +11,9 @@ int CmdMacros(const CliContext& ctx) {
     if (!ctx.positionals.empty() && (ctx.positionals[0] == "export" || ctx.positionals[0] == "import")) {
         return CmdMacroShare(ctx);
     }
+    if (ctx.positionals.size() > 1) {
+        throw UsageError("unexpected argument " + ctx.positionals[1]);
+    }
     const bool named = !ctx.positionals.empty();
     const std::filesystem::path path =
         named ? std::filesystem::path(ctx.positionals[0]) : ctx.dir / "macro.xml";

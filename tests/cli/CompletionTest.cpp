@@ -60,8 +60,8 @@ TEST(CompletionTest, CommandsOptionsAndValueSets) {
         Words expected;
     } cases[] = {
         {"kbctl ",
-         {"config", "devices", "effect", "filter", "help", "key", "lighting", "macros", "paths", "records",
-          "report", "side", "version"}},
+         {"assign", "config", "devices", "effect", "filter", "help", "key", "lighting", "macros", "paths",
+          "profile", "records", "report", "side", "unassign", "version"}},
         {"kbctl re", {"records", "report"}},
         {"kbctl --", {"--dir", "--help", "--verbose", "--version"}},
         {"kbctl --dir ", {"folder"}},

@@ -148,14 +148,14 @@ TEST_F(DeviceCliTest, FilterRequests) {
     // Nothing to hand over yet: said, not sent.
     const kbtest::KbctlResult noFile = Run({"filter", "reload"});
     EXPECT_EQ(noFile.exitCode, 1);
-    EXPECT_TRUE(EndsWith(noFile.err, "\nkbctl filter: cannot open " + (dir_ / "record.bin").string() +
+    EXPECT_TRUE(EndsWith(noFile.err, "kbctl filter: cannot open " + (dir_ / "record.bin").string() +
                                          ": No such file or directory\n"))
         << noFile.err;
     std::ofstream(dir_ / "record.bin", std::ios::binary) << kb::EncodeRecordFile({});
     EXPECT_EQ(RunJson({"filter", "reload"})["request"], "reload assignments");
     const kbtest::KbctlResult refused = Run({"filter", "mode", "5"});
     EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_TRUE(EndsWith(refused.err, "\nkbctl filter: the daemon refused: refused mode 0x5\n"))
+    EXPECT_TRUE(EndsWith(refused.err, "kbctl filter: the daemon refused: refused mode 0x5\n"))
         << refused.err;
 
     // The same requests reach a daemon's socket byte for byte, the record file handed over with reload,
@@ -167,7 +167,7 @@ TEST_F(DeviceCliTest, FilterRequests) {
     EXPECT_EQ(RunJson({"filter", "reload"})["request"], "reload assignments");
     const kbtest::KbctlResult refusedBySocket = Run({"filter", "mode", "5"});
     EXPECT_EQ(refusedBySocket.exitCode, 1);
-    EXPECT_TRUE(EndsWith(refusedBySocket.err, "\nkbctl filter: the daemon refused: refused mode 0x5\n"))
+    EXPECT_TRUE(EndsWith(refusedBySocket.err, "kbctl filter: the daemon refused: refused mode 0x5\n"))
         << refusedBySocket.err;
     const auto requests = server.Requests();
     ASSERT_EQ(requests.size(), 3u);

@@ -158,10 +158,11 @@ TEST_F(ProfileCli, AssignRefusesWhatItCannotWriteAndWritesNothing) {
         EXPECT_TRUE(err.ends_with("\n" + tryLine)) << err;
         EXPECT_EQ(Records(), before);
     }
-    // A record file that cannot be read is not replaced by one with a single record.
+    // A record file that cannot be read is not replaced by one with a single record: it is kept aside.
     kbtest::WriteFile(dir_ / "record.bin", "not a record file");
     EXPECT_NE(Refused({"assign", "A", "--macro", "Burst"}).find("nothing was written"), std::string::npos);
-    EXPECT_EQ(Records(), "not a record file");
+    EXPECT_EQ(Records(), "");
+    EXPECT_EQ(kbtest::ReadFile(dir_ / "record.bin.unreadable"), "not a record file");
 }
 
 TEST_F(ProfileCli, ProfilesSwitchWholeFromTheShell) {

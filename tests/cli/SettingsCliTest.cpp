@@ -121,7 +121,7 @@ TEST_F(SettingsCliTest, Macros) {
         std::string message;
     } bad[] = {
         {{"macros"},
-         "kbctl macros: " + (dir_ / "macro.xml").string() + " cannot be read: not well-formed XML"},
+         "kbctl macros: " + (dir_ / "macro.xml").string() + " cannot be read: it is not well-formed XML"},
         {{"macros", (dir_ / "absent.xml").string()}, "absent.xml"},
     };
     for (const auto& c : bad) {
