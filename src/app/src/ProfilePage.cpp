@@ -185,11 +185,18 @@ bool ProfilePage::AddProfile() {
     if (!name) {
         return false;
     }
+    return ApplyChange([&] { return store_.Create(S(*name)); });
+}
+
+bool ProfilePage::ApplyChange(const std::function<ProfileResult()>& change,
+                              const std::function<void()>& done) {
     busy_ = true;
-    const ProfileResult result = store_.Create(S(*name));
+    const ProfileResult result = change();
     busy_ = false;
     if (!result) {
         Refuse(result.error);
+    } else if (done) {
+        done();
     }
     ShowList();
     Watch();
@@ -204,17 +211,9 @@ bool ProfilePage::RenameActive() {
     if (!name || *name == from) {
         return false;
     }
-    busy_ = true;
-    const ProfileResult result = store_.Rename(S(from), S(*name));
-    busy_ = false;
-    if (!result) {
-        Refuse(result.error);
-    } else {
-        shownActive_ = store_.Active();  // the same files under a new name
-    }
-    ShowList();
-    Watch();
-    return result.ok;
+    // The same files under a new name: nothing to reload.
+    return ApplyChange([&] { return store_.Rename(S(from), S(*name)); },
+                       [this] { shownActive_ = store_.Active(); });
 }
 
 bool ProfilePage::DeleteProfile() {
@@ -237,15 +236,7 @@ bool ProfilePage::DeleteProfile() {
             kb::ui::PromptButtons::YesNo) != kb::ui::PromptAnswer::Yes) {
         return false;
     }
-    busy_ = true;
-    const ProfileResult result = store_.Remove(S(*name));
-    busy_ = false;
-    if (!result) {
-        Refuse(result.error);
-    }
-    ShowList();
-    Watch();
-    return result.ok;
+    return ApplyChange([&] { return store_.Remove(S(*name)); });
 }
 
 bool ProfilePage::ExportActive() {

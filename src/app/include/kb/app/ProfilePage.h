@@ -71,6 +71,10 @@ class ProfilePage : public QObject {
     void ShowList();
     void Watch();
     void Refuse(const std::string& message);
+    // Runs one change of the store with the watcher's own events ignored, says why when it is refused,
+    // then shows the list and watches again; `done` runs only when the change was made.
+    bool ApplyChange(const std::function<kb::ProfileResult()>& change,
+                     const std::function<void()>& done = {});
     // The live files as they are now; remembered as what the window shows.
     void RememberLive();
 
