@@ -1,7 +1,6 @@
 // The daemon as users and attackers meet it: quick taps, record files others could have placed, clients
 // that connect and say nothing, signals, and command lines and scripts with values out of reach.
 #include <memory>
-#include <regex>
 
 #include "DaemonProcess.h"
 
@@ -202,16 +201,33 @@ TEST(DaemonCommandLine, TheManualPageHasEveryOptionOfTheHelp) {
     const std::string page(std::istreambuf_iterator<char>(in), {});
     ASSERT_FALSE(page.empty());
     std::size_t options = 0;
-    // Options start a word: "--state-dir", "-h"; a hyphen inside a word is none.
-    const std::regex option(R"((^|[\s,(])(--?[a-z][a-z-]*))");
-    for (auto it = std::sregex_iterator(help.out.begin(), help.out.end(), option);
-         it != std::sregex_iterator(); ++it) {
+    // Options start a word: "--state-dir", "-h"; a hyphen inside a word is none. (A plain scan: <regex>
+    // trips a false maybe-uninitialized warning in the sanitizer build.)
+    const std::string& text = help.out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool wordStart = i == 0 || text[i - 1] == ' ' || text[i - 1] == '\n' || text[i - 1] == '\t' ||
+                               text[i - 1] == ',' || text[i - 1] == '(';
+        if (!wordStart || text[i] != '-') {
+            continue;
+        }
+        std::size_t end = i + 1;
+        if (end < text.size() && text[end] == '-') {
+            ++end;
+        }
+        if (end >= text.size() || text[end] < 'a' || text[end] > 'z') {
+            continue;
+        }
+        while (end < text.size() && ((text[end] >= 'a' && text[end] <= 'z') || text[end] == '-')) {
+            ++end;
+        }
+        const std::string name = text.substr(i, end - i);
         std::string escaped;
-        for (const char c : (*it)[2].str()) {
+        for (const char c : name) {
             escaped += c == '-' ? std::string("\\-") : std::string(1, c);
         }
         ++options;
-        EXPECT_NE(page.find(escaped), std::string::npos) << (*it)[2] << " is not in kbfilterd.8";
+        EXPECT_NE(page.find(escaped), std::string::npos) << name << " is not in kbfilterd.8";
+        i = end;
     }
     EXPECT_GT(options, 10u);
 }
