@@ -203,6 +203,9 @@ void TakeDescriptors(msghdr& msg, UniqueFd& passed) {
         if (cm->cmsg_level != SOL_SOCKET || cm->cmsg_type != SCM_RIGHTS) {
             continue;
         }
+        if (cm->cmsg_len < CMSG_LEN(0)) {
+            break;
+        }
         const std::size_t count = (cm->cmsg_len - CMSG_LEN(0)) / sizeof(int);
         for (std::size_t i = 0; i < count; ++i) {
             int fd = -1;
@@ -276,14 +279,17 @@ bool SocketServer::ReadFrom(Client& c) {
         }
         std::byte buffer[fw::kHeaderBytes + fw::kMaxInputBytes];
         iovec iov{buffer, std::min(wanted, sizeof buffer)};
-        alignas(cmsghdr) char control[CMSG_SPACE(4 * sizeof(int))];
+        alignas(cmsghdr) char control[CMSG_SPACE(4 * sizeof(int))] = {};
         msghdr msg{};
         msg.msg_iov = &iov;
         msg.msg_iovlen = 1;
         msg.msg_control = control;
         msg.msg_controllen = sizeof control;
         const ssize_t n = ::recvmsg(c.fd.Get(), &msg, MSG_CMSG_CLOEXEC);
-        TakeDescriptors(msg, c.passed);
+        // A failed receive leaves msg_controllen as it was: there is no ancillary data to read then.
+        if (n >= 0) {
+            TakeDescriptors(msg, c.passed);
+        }
         if (n == 0) {
             return false;  // gone, perhaps mid-request: nothing of that request happens
         }
