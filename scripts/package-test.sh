@@ -114,7 +114,7 @@ for f in ledeffect.xml sidemodel.xml; do
 done
 [ "$(stat -c %a "$home/.config/kbstudio")" = 700 ] || fail "the settings folder is not 0700"
 step "kbctl config (the installation's config.xml)"
-(cd / && as_user "$home" kbctl config) | grep -q '"vid": 4617' || fail "kbctl config did not read /etc/kbstudio/config.xml"
+(cd / && as_user "$home" kbctl config) | grep -q '"vid": "1209"' || fail "kbctl config did not read /etc/kbstudio/config.xml"
 
 if [ $has_app = 1 ]; then
     home=$(new_home home2)
